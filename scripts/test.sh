@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test. With --sanitize: the unit tests under ASan and UBSan.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh
+
+preset=default
+[ "${1:-}" = "--sanitize" ] && preset=sanitize
+
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset"
+ctest --preset "$preset"

@@ -1,0 +1,32 @@
+// The program: creates the now-playing window, and ends when none of its windows is left.
+#pragma once
+
+#include <memory>
+
+#include "link/link_control.h"
+#include "platform/services.h"
+#include "shell/main_window.h"
+
+namespace velmora {
+
+class Application {
+  public:
+    Application(platform::Services& services, LinkFactory& links);
+    ~Application();
+
+    // Creates the main window hidden with its design layout and runs its load handler.
+    void start();
+
+    MainWindow* mainWindow() { return main_.get(); }
+
+  private:
+    void showSettings();
+    void windowGone();
+
+    platform::Services& services_;
+    LinkFactory& links_;
+    std::unique_ptr<MainWindow> main_;
+    int openWindows_ = 0;
+};
+
+}  // namespace velmora

@@ -1,0 +1,66 @@
+// The now-playing window: its start-up, mode dispatch, mouse rules and shutdown.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "fallback/notify_timer.h"
+#include "link/link_control.h"
+#include "link/message_handler.h"
+#include "platform/services.h"
+#include "shell/board_context.h"
+
+namespace velmora {
+
+class MainWindow final : public platform::WindowEvents {
+  public:
+    struct Hooks {
+        std::function<void()> showSettings;  // "/C": show the settings dialog
+        std::function<void()> released;      // the window and its controls are gone
+    };
+
+    MainWindow(platform::Services& services, LinkFactory& links, Hooks hooks);
+    ~MainWindow() override;
+
+    // The load handler: runs once, before the window is first shown.
+    void load();
+    // Unloads the window: the shutdown sequence, then the window is released.
+    void unload();
+
+    void mouseDown(int button, int shift, float x, float y) override;
+    void mouseMove(int button, int shift, float x, float y) override;
+    void closeRequested() override;
+    void clicked(int) override {}
+    void textEdited(int, const std::string&) override {}
+
+    const Form& form() const { return form_; }
+    const BoardContext& state() const { return *board_; }
+    bool unloaded() const { return board_->unloaded; }
+
+  private:
+    void startUp();
+    void shutDown();
+    void release();
+    void guarded(const std::function<void()>& handler);
+
+    platform::Services& services_;
+    Hooks hooks_;
+    Form form_;
+    std::unique_ptr<LinkControl> slinkx_;
+    std::unique_ptr<LinkControl> slinkx1_;  // created with the window, never used
+    std::unique_ptr<BoardContext> board_;
+    MessageHandler messages_;
+    NotifyTimer notify_;
+    std::unique_ptr<platform::Timer> tmrNotify_;
+    std::unique_ptr<platform::Window> window_;
+    float anchorX_ = 0;  // first mouse position seen; (0, 0) while none was recorded
+    float anchorY_ = 0;
+    int depth_ = 0;  // handlers of this window now running
+    bool releasePending_ = false;
+};
+
+// The mode the command line selects: its first two characters, trimmed and upper-cased.
+std::string runModeOf(const std::string& commandLine);
+
+}  // namespace velmora

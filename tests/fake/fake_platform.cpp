@@ -1,0 +1,308 @@
+#include "fake/fake_platform.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace velmora::fake {
+
+namespace {
+template <class T>
+void forget(std::vector<T*>& list, T* item) {
+    list.erase(std::remove(list.begin(), list.end(), item), list.end());
+}
+}  // namespace
+
+// --- windows ---
+
+FakeWindow::FakeWindow(FakePlatform& platform, Form& f, platform::WindowEvents& e)
+    : form(f), events(e), platform_(platform) {
+    platform_.windows.push_back(this);
+    platform_.record("CreateWindow(" + form.name + ")");
+}
+
+FakeWindow::~FakeWindow() {
+    platform_.record("DestroyWindow(" + form.name + ")");
+    forget(platform_.windows, this);
+}
+
+void FakeWindow::placeTopmost(int x, int y, int width, int height) {
+    shown = true;
+    topmost = true;
+    placement = PixelRect{x, y, x + width, y + height};
+    platform_.record("SetWindowPos(" + form.name + ",HWND_TOPMOST," + std::to_string(x) + "," +
+                     std::to_string(y) + "," + std::to_string(width) + "," +
+                     std::to_string(height) + ",SWP_SHOWWINDOW)");
+}
+
+void FakeWindow::show() {
+    shown = true;
+    platform_.record("Show(" + form.name + ")");
+}
+
+// --- timers ---
+
+FakeTimer::FakeTimer(FakePlatform& platform, int ms, bool enabled, std::function<void()> t)
+    : tick(std::move(t)), platform_(platform), interval_(ms), enabled_(enabled) {
+    due = platform_.now + interval_;
+    platform_.timers.push_back(this);
+}
+
+FakeTimer::~FakeTimer() {
+    forget(platform_.timers, this);
+}
+
+void FakeTimer::setEnabled(bool enabled) {
+    if (enabled && !enabled_) due = platform_.now + interval_;
+    enabled_ = enabled;
+}
+
+void FakeTimer::setInterval(int ms) {
+    interval_ = ms;
+    due = platform_.now + interval_;
+}
+
+// --- sockets ---
+
+FakeSocket::FakeSocket(FakePlatform& platform, platform::SocketEvents& e)
+    : events(e), platform_(platform) {
+    platform_.sockets.push_back(this);
+}
+
+FakeSocket::~FakeSocket() {
+    forget(platform_.sockets, this);
+}
+
+void FakeSocket::connectTo(const std::string& h, std::uint16_t p) {
+    host = h;
+    port = p;
+    connecting = true;
+    open = false;
+    ++connectAttempts;
+    platform_.record("Connect(" + host + ":" + std::to_string(port) + ")");
+}
+
+void FakeSocket::write(std::string_view bytes) {
+    written.append(bytes);
+}
+
+void FakeSocket::close() {
+    connecting = false;
+    open = false;
+}
+
+void FakeSocket::finish(int timeoutMs) {
+    platform_.record("FinishSocket(" + std::to_string(timeoutMs) + ")");
+}
+
+void FakeSocket::acceptConnection() {
+    connecting = false;
+    open = true;
+    events.connected();
+}
+
+void FakeSocket::refuse() {
+    connecting = false;
+    open = false;
+    events.disconnected();
+}
+
+void FakeSocket::deliver(std::string_view bytes) {
+    events.received(bytes);
+}
+
+void FakeSocket::drop() {
+    open = false;
+    events.disconnected();
+}
+
+// --- the platform ---
+
+FakePlatform::FakePlatform() = default;
+FakePlatform::~FakePlatform() = default;
+
+platform::Services FakePlatform::services() {
+    return platform::Services{*this, *this, *this, *this, *this, *this, *this};
+}
+
+std::vector<std::string> FakePlatform::calls(const std::string& prefix) const {
+    std::vector<std::string> out;
+    for (const auto& line : log)
+        if (line.compare(0, prefix.size(), prefix) == 0) out.push_back(line);
+    return out;
+}
+
+std::unique_ptr<platform::Window> FakePlatform::createWindow(Form& form,
+                                                             platform::WindowEvents& events) {
+    return std::make_unique<FakeWindow>(*this, form, events);
+}
+
+FakeWindow* FakePlatform::window(const std::string& formName) {
+    for (FakeWindow* w : windows)
+        if (w->form.name == formName) return w;
+    return nullptr;
+}
+
+PixelRect FakePlatform::desktopRect() {
+    record("GetWindowRect(GetDesktopWindow())");
+    return desktop;
+}
+
+void FakePlatform::messageBox(const std::string& text, const std::string& caption) {
+    record("MessageBox(" + text + "," + caption + ")");
+    ++openBoxes;
+    if (duringMessageBox) duringMessageBox();
+    --openBoxes;
+}
+
+void FakePlatform::post(std::function<void()> task) {
+    posted.push_back(std::move(task));
+}
+
+void FakePlatform::runPosted() {
+    while (!posted.empty()) {
+        auto task = std::move(posted.front());
+        posted.pop_front();
+        task();
+    }
+}
+
+void FakePlatform::quit() {
+    quitCalled = true;
+    record("Quit");
+}
+
+void FakePlatform::reportFatal(const std::string& text) {
+    fatals.push_back(text);
+    record("Fatal(" + text + ")");
+}
+
+std::unique_ptr<platform::Timer> FakePlatform::createTimer(int ms, bool enabled,
+                                                           std::function<void()> tick) {
+    return std::make_unique<FakeTimer>(*this, ms, enabled, std::move(tick));
+}
+
+void FakePlatform::advance(long long ms) {
+    const long long end = now + ms;
+    for (;;) {
+        FakeTimer* next = nullptr;
+        for (FakeTimer* t : timers)
+            if (t->enabled_ && t->due <= end && (!next || t->due < next->due)) next = t;
+        if (!next) break;
+        now = next->due;
+        next->due = now + std::max(1, next->interval_);
+        auto tick = next->tick;  // the timer may be destroyed by its own tick
+        tick();
+        runPosted();
+    }
+    now = end;
+    runPosted();
+}
+
+int FakePlatform::showCursor(bool show) {
+    cursorCounter += show ? 1 : -1;
+    record(show ? "ShowCursor(TRUE)" : "ShowCursor(FALSE)");
+    return cursorCounter;
+}
+
+void FakePlatform::setScreenSaverActive(bool active) {
+    screenSaverActive = active;
+    record(std::string("SystemParametersInfo(SPI_SETSCREENSAVEACTIVE,") + (active ? "1" : "0") +
+           ")");
+}
+
+std::string FakePlatform::findFirstFile(const std::string& path) {
+    record("FindFirstFile(" + path + ")");
+    auto it = files.find(path);
+    return it == files.end() ? std::string() : it->second;
+}
+
+std::unique_ptr<platform::Process> FakePlatform::launch(const std::string& program,
+                                                        const std::vector<std::string>& args) {
+    std::string line = "Launch(" + program;
+    for (const auto& a : args) line += "|" + a;
+    record(line + ")");
+    if (failLaunch) throw Failure(ErrorCode::FileNotFound, "File not found: " + program);
+    auto alive = std::make_shared<bool>(true);
+    launches.push_back(Launch{program, args, alive});
+    return std::make_unique<FakeProcess>(alive);
+}
+
+std::string FakePlatform::read(const std::string& application, const std::string& section,
+                               const std::string& key, const std::string& fallback) {
+    record("GetSetting(" + application + "," + section + "," + key + "," + fallback + ")");
+    auto it = store.find(Key{application, section, key});
+    return it == store.end() ? fallback : it->second;
+}
+
+void FakePlatform::write(const std::string& application, const std::string& section,
+                         const std::string& key, const std::string& value) {
+    record("SaveSetting(" + application + "," + section + "," + key + "," + value + ")");
+    store[Key{application, section, key}] = value;
+}
+
+std::optional<platform::FileChoice> FakePlatform::chooseFile(const platform::FileRequest& request) {
+    record("ChooseFile(" + request.initialFolder + "," + request.initialName + ")");
+    fileRequests.push_back(request);
+    if (fileAnswers.empty()) return std::nullopt;
+    auto answer = fileAnswers.front();
+    fileAnswers.pop_front();
+    return answer;
+}
+
+std::optional<Colour> FakePlatform::chooseColour(Colour initial, std::uint32_t flags) {
+    record("ChooseColor(" + std::to_string(initial) + ")");
+    colourRequests.emplace_back(initial, flags);
+    if (colourAnswers.empty()) return std::nullopt;
+    auto answer = colourAnswers.front();
+    colourAnswers.pop_front();
+    return answer;
+}
+
+PictureRef FakePlatform::load(const std::string& path) {
+    record("LoadPicture(" + path + ")");
+    auto failures = pictureFailures.find(path);
+    if (failures != pictureFailures.end() && !failures->second.empty()) {
+        ErrorCode code = failures->second.front();
+        failures->second.pop_front();
+        throw Failure(code, "Cannot load picture " + path);
+    }
+    if (path.empty()) return nullptr;
+    if (!pictures.count(path)) throw Failure(ErrorCode::FileNotFound, "File not found: " + path);
+    return std::make_shared<FakePicture>(path);
+}
+
+std::unique_ptr<platform::StreamSocket> FakePlatform::createSocket(platform::SocketEvents& events) {
+    return std::make_unique<FakeSocket>(*this, events);
+}
+
+// --- the link ---
+
+std::int32_t FakeLink::LinkOpen(std::string& endpoint, const std::string& options, std::int32_t a,
+                                std::int32_t b, std::int32_t c) {
+    platform_.record("LinkOpen(" + endpoint + "," + options + "," + std::to_string(a) + "," +
+                     std::to_string(b) + "," + std::to_string(c) + ")");
+    return result;
+}
+
+std::int32_t FakeLink::LinkSend(std::string& endpoint, const std::string& command) {
+    platform_.record("LinkSend(" + endpoint + "," + command + ")");
+    if (!sendFailures.empty()) {
+        ErrorCode code = sendFailures.front();
+        sendFailures.pop_front();
+        throw Failure(code, "LinkSend failed");
+    }
+    return result;
+}
+
+std::int32_t FakeLink::LinkClose(std::string& endpoint) {
+    platform_.record("LinkClose(" + endpoint + ")");
+    return result;
+}
+
+std::unique_ptr<LinkControl> FakeLinkFactory::createLink() {
+    auto link = std::make_unique<FakeLink>(platform_);
+    links.push_back(link.get());
+    return link;
+}
+
+}  // namespace velmora::fake

@@ -1,0 +1,268 @@
+// The start-up sequence, the mode dispatch and the shutdown sequence of the now-playing window.
+#include <gtest/gtest.h>
+
+#include "display/board_design.h"
+#include "fake/fake_platform.h"
+#include "shell/application.h"
+
+namespace velmora {
+namespace {
+
+using fake::FakeLinkFactory;
+using fake::FakePlatform;
+using Lines = std::vector<std::string>;
+
+const Lines kStartUpLinks = {
+    "LinkOpen(cdj,type=devtx,1,1,0)",
+    "LinkOpen(cdjr,type=devrx,1,1,0)",
+    "LinkSend(cdj,notify_playing_item[on])",
+    "LinkSend(cdj,notify_playing_timecode[on])",
+    "LinkSend(cdj,echo[cdjon])",
+};
+
+const Lines kShutDownLinks = {
+    "LinkSend(cdj,notify_playing_item[off])",
+    "LinkSend(cdj,notify_playing_timecode[off])",
+    "LinkClose(cdj)",
+    "LinkClose(cdjr)",
+};
+
+// The calls a test looks at, leaving out settings reads and window bookkeeping.
+Lines shellCalls(const FakePlatform& p) {
+    Lines out;
+    for (const auto& line : p.log)
+        if (line.rfind("Link", 0) == 0 || line.rfind("ShowCursor", 0) == 0 ||
+            line.rfind("SystemParametersInfo", 0) == 0 || line.rfind("SetWindowPos", 0) == 0 ||
+            line.rfind("GetWindowRect", 0) == 0 || line == "Quit")
+            out.push_back(line);
+    return out;
+}
+
+Lines concat(std::initializer_list<Lines> parts) {
+    Lines out;
+    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+struct Harness {
+    FakePlatform platform;
+    FakeLinkFactory links{platform};
+    platform::Services services = platform.services();
+    Application app{services, links};
+
+    explicit Harness(std::string commandLine) {
+        platform.commandLineText = std::move(commandLine);
+        app.start();
+        platform.runPosted();
+    }
+};
+
+TEST(RunMode, FirstTwoCharactersTrimmedAndUpperCased) {
+    struct Case {
+        const char* line;
+        const char* mode;
+    } cases[] = {
+        {"/S", "/S"},    {"  /s  ", "/S"}, {"/S 1234", "/S"}, {"/c:5678", "/C"},
+        {"/p 99", "/P"}, {"", ""},         {"   ", ""},       {"/X", "/X"},
+        {"/Sxyz", "/S"}, {"s", "S"},       {"/", "/"},        {"\xC3\xA9t\xC3\xA9", "\xC3\xA9"},
+        {"\t/S", "\t/"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(runModeOf(c.line), c.mode) << "[" << c.line << "]";
+    EXPECT_EQ(runModeOf(std::string(100000, ' ') + "/s" + std::string(100000, 'x')), "/S");
+}
+
+TEST(StartUp, ScreenSaverModeShowsTheBoardTopmostAtTheDesktopSize) {
+    Harness h(" /s 1234 ");
+    Lines expected = concat(
+        {kStartUpLinks,
+         {"ShowCursor(FALSE)", "GetWindowRect(GetDesktopWindow())",
+          "SystemParametersInfo(SPI_SETSCREENSAVEACTIVE,0)",
+          "SetWindowPos(Velmora,HWND_TOPMOST,0,0,1280,1024,SWP_SHOWWINDOW)", "ShowCursor(FALSE)"}});
+    EXPECT_EQ(shellCalls(h.platform), expected);
+    EXPECT_EQ(h.platform.cursorCounter, -2);
+    EXPECT_FALSE(h.platform.screenSaverActive);
+    ASSERT_NE(h.platform.window("Velmora"), nullptr);
+    EXPECT_TRUE(h.platform.window("Velmora")->shown);
+    EXPECT_FALSE(h.platform.quitCalled);
+}
+
+TEST(StartUp, DesktopSizeIsTakenFromItsRightAndBottomEdges) {
+    FakePlatform p;
+    p.desktop = PixelRect{-100, -50, 1920, 1080};
+    p.commandLineText = "/S";
+    FakeLinkFactory links(p);
+    auto services = p.services();
+    Application app(services, links);
+    app.start();
+    EXPECT_EQ(p.calls("SetWindowPos"),
+              Lines{"SetWindowPos(Velmora,HWND_TOPMOST,0,0,1920,1080,SWP_SHOWWINDOW)"});
+}
+
+TEST(StartUp, EveryOtherModeOpensThenShutsDownWithoutAWindow) {
+    for (const char* line : {"/P", "/p 99", "", "/X", "S", "/Q /S"}) {
+        Harness h(line);
+        Lines expected = concat(
+            {kStartUpLinks,
+             {"ShowCursor(FALSE)"},
+             kShutDownLinks,
+             {"ShowCursor(TRUE)", "SystemParametersInfo(SPI_SETSCREENSAVEACTIVE,1)", "Quit"}});
+        EXPECT_EQ(shellCalls(h.platform), expected) << "[" << line << "]";
+        EXPECT_EQ(h.platform.cursorCounter, 0) << line;
+        EXPECT_TRUE(h.platform.screenSaverActive) << line;
+        EXPECT_TRUE(h.platform.calls("Show(").empty()) << line;
+        EXPECT_TRUE(h.platform.windows.empty()) << line;
+    }
+}
+
+TEST(StartUp, LinkResultsAreNotExaminedButMustFitSixteenBits) {
+    {
+        FakePlatform p;
+        p.commandLineText = "/S";
+        FakeLinkFactory links(p);
+        auto services = p.services();
+        Application app(services, links);
+        // Build the window, then make its link report failure before the load runs.
+        app.start();
+        EXPECT_TRUE(p.fatals.empty());
+    }
+    struct Case {
+        std::int32_t result;
+        bool fatal;
+    } cases[] = {{-1, false}, {32767, false}, {-32768, false}, {32768, true}, {-32769, true}};
+    for (const auto& c : cases) {
+        FakePlatform p;
+        p.commandLineText = "/S";
+        struct ResultLinks : LinkFactory {
+            FakePlatform& p;
+            std::int32_t result;
+            ResultLinks(FakePlatform& p, std::int32_t r) : p(p), result(r) {}
+            std::unique_ptr<LinkControl> createLink() override {
+                auto link = std::make_unique<fake::FakeLink>(p);
+                link->result = result;
+                return link;
+            }
+        } links(p, c.result);
+        auto services = p.services();
+        Application app(services, links);
+        app.start();
+        EXPECT_EQ(!p.fatals.empty(), c.fatal) << c.result;
+        if (c.fatal) {
+            // The first open overflowed: nothing after it ran.
+            EXPECT_EQ(p.calls("Link"), Lines{"LinkOpen(cdj,type=devtx,1,1,0)"});
+        } else {
+            EXPECT_EQ(p.calls("LinkSend").size(), 3u);
+        }
+    }
+}
+
+TEST(Dismissal, AnyMouseButtonEndsTheBoardWithTheShutdownSequence) {
+    for (int button : {1, 2, 4}) {
+        Harness h("/S");
+        h.platform.log.clear();
+        h.platform.window("Velmora")->events.mouseDown(button, 0, 4000, 3000);
+        h.platform.runPosted();
+        Lines expected = concat(
+            {kShutDownLinks,
+             {"ShowCursor(TRUE)", "SystemParametersInfo(SPI_SETSCREENSAVEACTIVE,1)", "Quit"}});
+        EXPECT_EQ(shellCalls(h.platform), expected);
+        EXPECT_EQ(h.platform.cursorCounter, -1);
+        EXPECT_TRUE(h.platform.windows.empty());
+    }
+}
+
+TEST(Dismissal, MouseMovesCompareWithTheFirstRecordedPosition) {
+    struct Case {
+        const char* name;
+        std::vector<std::pair<float, float>> moves;
+        bool ends;
+    } cases[] = {
+        {"first move ends nothing", {{500, 700}}, false},
+        {"same place twice", {{500, 700}, {500, 700}}, false},
+        {"one pixel right", {{500, 700}, {515, 700}}, true},
+        {"one pixel down", {{500, 700}, {500, 715}}, true},
+        {"away and back between events", {{500, 700}, {500, 700}, {500, 700}}, false},
+        {"(0,0) is not a recorded position", {{0, 0}, {300, 300}}, false},
+        {"after (0,0) the next one is the anchor", {{0, 0}, {300, 300}, {300, 315}}, true},
+        {"(0,Y) is recorded", {{0, 45}, {0, 45}}, false},
+        {"(0,Y) then elsewhere", {{0, 45}, {15, 45}}, true},
+        {"(X,0) then elsewhere", {{45, 0}, {45, 15}}, true},
+        {"anchor never replaced", {{100, 100}, {100, 100}, {200, 200}}, true},
+    };
+    for (const auto& c : cases) {
+        Harness h("/S");
+        for (auto [x, y] : c.moves)
+            if (auto* w = h.platform.window("Velmora")) w->events.mouseMove(0, 0, x, y);
+        h.platform.runPosted();
+        EXPECT_EQ(h.platform.quitCalled, c.ends) << c.name;
+        EXPECT_EQ(h.platform.calls("LinkClose").size(), c.ends ? 2u : 0u) << c.name;
+    }
+}
+
+TEST(Dismissal, CloseByTheDesktopRunsTheSameSequenceOnce) {
+    Harness h("/S");
+    auto& events = h.platform.window("Velmora")->events;
+    events.closeRequested();
+    events.mouseDown(1, 0, 0, 0);  // already on its way out
+    h.platform.runPosted();
+    EXPECT_EQ(h.platform.calls("LinkClose"), (Lines{"LinkClose(cdj)", "LinkClose(cdjr)"}));
+    EXPECT_EQ(h.platform.calls("ShowCursor(TRUE)").size(), 1u);
+}
+
+TEST(Dismissal, AFailingSendAbandonsTheRestAndReportsIt) {
+    Harness h("/S");
+    h.links.links[0]->sendFailures.push_back(ErrorCode::PermissionDenied);
+    h.platform.window("Velmora")->events.mouseDown(1, 0, 0, 0);
+    h.platform.runPosted();
+    EXPECT_EQ(h.platform.fatals.size(), 1u);
+    EXPECT_TRUE(h.platform.calls("LinkClose").empty());
+    EXPECT_FALSE(h.platform.screenSaverActive);  // step 6 never ran
+}
+
+TEST(Dismissal, NotifyTimerStopsWithTheWindow) {
+    Harness h("/S");
+    h.platform.window("Velmora")->events.mouseDown(1, 0, 0, 0);
+    h.platform.runPosted();
+    EXPECT_TRUE(h.platform.timers.empty());
+}
+
+TEST(BoardDesign, ControlsStartAsDesigned) {
+    Form f = board::makeBoard();
+    ASSERT_EQ(f.count(), board::ControlCount);
+    const Control& artist = f[board::Artist];
+    EXPECT_EQ(artist.name, "Artist");
+    EXPECT_EQ(artist.text, "Artist");
+    EXPECT_EQ(artist.font.weight, 700);
+    EXPECT_FLOAT_EQ(artist.font.size, 21.75f);
+    EXPECT_EQ(artist.foreColour, rgb(192, 192, 0));
+    const Control& elapsed = f[board::ElapsedTime];
+    EXPECT_EQ(elapsed.text, "");
+    EXPECT_EQ(elapsed.foreColour, rgb(0, 192, 0));
+    EXPECT_EQ(f[board::Label1].foreColour, rgb(192, 192, 192));
+    // The time columns mirror each other about the board's middle line.
+    float middle = 240 + 11655 / 2.0f;
+    EXPECT_FLOAT_EQ(middle - f[board::ElapsedTime].left,
+                    f[board::TotalTime].left + f[board::TotalTime].width - middle);
+    const Control& image = f[board::CDImage];
+    EXPECT_EQ(image.kind, ControlKind::Picture);
+    EXPECT_EQ(image.width, image.height);
+    EXPECT_FALSE(f[board::List1].visible);
+    EXPECT_FALSE(f[board::List1].enabled);
+    EXPECT_EQ(f.find("Slinkx1"), board::Slinkx1);
+    for (int i = 0; i < f.count(); ++i) {
+        if (f[i].kind == ControlKind::Label || f[i].kind == ControlKind::TextField) {
+            EXPECT_EQ(f[i].backColour, 0) << f[i].name;
+        }
+    }
+}
+
+TEST(BoardDesign, TwoLinkControlsAreCreatedAndOnlyTheFirstIsUsed) {
+    Harness h("/S");
+    ASSERT_EQ(h.links.links.size(), 2u);
+    auto timers = h.platform.timers;
+    ASSERT_EQ(timers.size(), 1u);
+    EXPECT_EQ(timers[0]->interval(), 5000);
+    EXPECT_TRUE(timers[0]->enabled());
+}
+
+}  // namespace
+}  // namespace velmora
