@@ -35,7 +35,7 @@ class LineReader {
     std::size_t buffered() const { return partial_.size(); }
 
   private:
-    // The line without its terminator, or empty when it is to be discarded.
+    // Drops the CR before the LF; false when the line is to be discarded.
     static bool accept(std::string_view& line);
 
     std::string partial_;
@@ -51,12 +51,6 @@ std::string encodeClose(std::string_view endpoint);
 std::string encodeServiceHello(std::string_view description);
 std::string encodeMessage(std::string_view endpoint, std::string_view text);
 std::string encodeError(std::string_view text);
-
-// The length, LF excluded, of a line with a verb, an endpoint and a last field.
-constexpr std::size_t lineLength(std::string_view verb, std::string_view endpoint,
-                                 std::string_view last) {
-    return verb.size() + 1 + endpoint.size() + 1 + last.size();
-}
 
 // A line read by either side, cut into its fields (views into the line).
 struct Line {

@@ -44,10 +44,10 @@ class SocketLink final : public LinkControl, private platform::SocketEvents {
     static constexpr int kFinishMs = 300;           // the destructor's wait for the last writes
 
     static constexpr std::size_t kMaxEndpoints = 64;
-    static constexpr std::size_t kMaxSticky = 64;                  // remembered notify/echo requests
-    static constexpr std::size_t kMaxQueueBytes = 64 * 1024;       // waiting for a connection
-    static constexpr std::size_t kMaxPendingBytes = 1024 * 1024;   // unsent in the socket
-    static constexpr std::size_t kMaxInboxBytes = 1024 * 1024;     // messages not yet raised
+    static constexpr std::size_t kMaxSticky = 64;                 // remembered notify/echo requests
+    static constexpr std::size_t kMaxQueueBytes = 64 * 1024;      // waiting for a connection
+    static constexpr std::size_t kMaxPendingBytes = 1024 * 1024;  // unsent in the socket
+    static constexpr std::size_t kMaxInboxBytes = 1024 * 1024;    // messages not yet raised
 
     explicit SocketLink(platform::Services& services);
     ~SocketLink() override;
