@@ -6,6 +6,19 @@
 
 namespace velmora::board {
 
+// The horizontal and vertical factors from the design canvas to the screen.
+struct ScaleFactors {
+    float x = 1;
+    float y = 1;
+};
+
+// Each factor is the quotient in double precision, kept in single precision. Throws an overflow
+// Failure when a factor is not a finite number.
+ScaleFactors scaleFactorsFor(TwipSize screen);
+
+// Scales the text fields, labels, picture and list from their current geometry and font size,
+// and colours them from the store's "Default_color" section (an absent or unreadable value keeps
+// the control's current colour).
 void applyScalingAndColours(Form& board, TwipSize screen, platform::SettingsStore& store);
 
 }  // namespace velmora::board

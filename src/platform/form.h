@@ -37,8 +37,8 @@ enum class Property : std::uint8_t {
 };
 
 struct Font {
-    std::string name = "Arial";
-    float size = 8.25f;  // points
+    std::string name = "Arial";  // empty: the platform's default dialog font
+    float size = 8.25f;          // points
     int weight = 400;
 };
 

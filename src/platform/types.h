@@ -23,6 +23,22 @@ constexpr Colour rgb(int r, int g, int b) {
     return r | (g << 8) | (b << 16);
 }
 
+// A colour of the desktop's theme rather than an RGB value: the high bit set and the system
+// colour's index (Win32's GetSysColor numbering) in the low byte. Backends map it to their own.
+constexpr Colour systemColour(int index) {
+    return static_cast<Colour>(0x80000000u | static_cast<unsigned>(index));
+}
+constexpr bool isSystemColour(Colour c) {
+    return c < 0;
+}
+constexpr int systemColourIndex(Colour c) {
+    return c & 0xFF;
+}
+inline constexpr Colour kSystemWindow = systemColour(5);       // an edit box's background
+inline constexpr Colour kSystemWindowText = systemColour(8);   // an edit box's text
+inline constexpr Colour kSystemButtonFace = systemColour(15);  // a dialog's background
+inline constexpr Colour kSystemButtonText = systemColour(18);  // a dialog's captions
+
 struct PixelRect {
     std::int32_t left = 0;
     std::int32_t top = 0;

@@ -14,7 +14,18 @@ void Application::start() {
     main_->load();
 }
 
-void Application::showSettings() {}
+// The dialog loads before it is shown; a failing load ends the program with the start-up's report.
+void Application::showSettings() {
+    ++openWindows_;
+    settings_ = std::make_unique<settings::SettingsDialog>(services_, [this] { settingsClosed(); });
+    settings_->load();
+    settings_->show();
+}
+
+void Application::settingsClosed() {
+    services_.ui.post([this] { settings_.reset(); });
+    windowGone();
+}
 
 void Application::windowGone() {
     if (--openWindows_ == 0) services_.ui.quit();

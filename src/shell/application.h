@@ -1,10 +1,12 @@
-// The program: creates the now-playing window, and ends when none of its windows is left.
+// The program: creates the now-playing window, shows the options dialog for "/C", and ends when
+// none of its windows is left.
 #pragma once
 
 #include <memory>
 
 #include "link/link_control.h"
 #include "platform/services.h"
+#include "settings/settings_dialog.h"
 #include "shell/main_window.h"
 
 namespace velmora {
@@ -18,14 +20,17 @@ class Application {
     void start();
 
     MainWindow* mainWindow() { return main_.get(); }
+    settings::SettingsDialog* settingsDialog() { return settings_.get(); }
 
   private:
     void showSettings();
+    void settingsClosed();
     void windowGone();
 
     platform::Services& services_;
     LinkFactory& links_;
     std::unique_ptr<MainWindow> main_;
+    std::unique_ptr<settings::SettingsDialog> settings_;
     int openWindows_ = 0;
 };
 

@@ -1,8 +1,11 @@
 // The start-up sequence, the mode dispatch and the shutdown sequence of the now-playing window.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "display/board_design.h"
 #include "fake/fake_platform.h"
+#include "settings/settings_form.h"
 #include "shell/application.h"
 
 namespace velmora {
@@ -153,6 +156,74 @@ TEST(StartUp, LinkResultsAreNotExaminedButMustFitSixteenBits) {
             EXPECT_EQ(p.calls("LinkSend").size(), 3u);
         }
     }
+}
+
+size_t indexOf(const Lines& log, const std::string& line) {
+    return static_cast<size_t>(std::find(log.begin(), log.end(), line) - log.begin());
+}
+
+TEST(StartUp, ConfigurationModeShowsTheDialogThenDropsTheBoard) {
+    for (const char* line : {"/C", "/c:1234", " /C 5678 "}) {
+        Harness h(line);
+        Lines expected =
+            concat({kStartUpLinks,
+                    {"ShowCursor(FALSE)"},
+                    kShutDownLinks,
+                    {"ShowCursor(TRUE)", "SystemParametersInfo(SPI_SETSCREENSAVEACTIVE,1)"}});
+        EXPECT_EQ(shellCalls(h.platform), expected) << line;
+        const Lines& log = h.platform.log;
+        // The dialog loads and shows before the board's shutdown sequence runs.
+        const size_t loaded = indexOf(log, "GetSetting(Velmora2000,Default_color,Background,0)");
+        const size_t shown = indexOf(log, "Show(SettingsForm)");
+        const size_t shutDown = indexOf(log, "LinkSend(cdj,notify_playing_item[off])");
+        EXPECT_LT(loaded, shown) << line;
+        EXPECT_LT(shown, shutDown) << line;
+        EXPECT_LT(shutDown, log.size()) << line;
+        EXPECT_EQ(h.platform.window("Velmora"), nullptr) << line;
+        EXPECT_TRUE(h.platform.calls("Show(Velmora").empty()) << line;
+        ASSERT_NE(h.platform.window("SettingsForm"), nullptr) << line;
+        EXPECT_TRUE(h.platform.window("SettingsForm")->shown) << line;
+        EXPECT_TRUE(h.platform.timers.empty()) << line;
+        EXPECT_EQ(h.platform.cursorCounter, 0) << line;
+        EXPECT_FALSE(h.platform.quitCalled) << line;
+    }
+}
+
+TEST(StartUp, ConfigurationModeEndsWhenTheDialogCloses) {
+    enum class How { Ok, Cancel, CloseBox };
+    for (How how : {How::Ok, How::Cancel, How::CloseBox}) {
+        Harness h("/C");
+        auto& dialog = h.platform.window("SettingsForm")->events;
+        if (how == How::Ok) dialog.clicked(settings::Command1);
+        if (how == How::Cancel) dialog.clicked(settings::Command3);
+        if (how == How::CloseBox) dialog.closeRequested();
+        EXPECT_FALSE(h.platform.quitCalled);  // not under the running handler
+        h.platform.runPosted();
+        EXPECT_TRUE(h.platform.quitCalled);
+        EXPECT_TRUE(h.platform.windows.empty());
+        EXPECT_EQ(h.platform.calls("SaveSetting").size(), how == How::Ok ? 11u : 0u);
+        EXPECT_EQ(h.app.settingsDialog(), nullptr);
+    }
+}
+
+TEST(StartUp, ConfigurationModeWithAnUnreadableStoreReportsBeforeShowingTheDialog) {
+    struct BrokenStore final : platform::SettingsStore {
+        std::string read(const std::string&, const std::string&, const std::string& key,
+                         const std::string& fallback) override {
+            if (key == "Name") throw Failure(ErrorCode::PermissionDenied, "Permission denied");
+            return fallback;
+        }
+        void write(const std::string&, const std::string&, const std::string&,
+                   const std::string&) override {}
+    } store;
+    FakePlatform p;
+    p.commandLineText = "/C";
+    FakeLinkFactory links(p);
+    platform::Services services{p, p, p, store, p, p, p};
+    Application app(services, links);
+    app.start();
+    EXPECT_EQ(p.fatals, Lines{"Permission denied"});
+    EXPECT_TRUE(p.calls("Show(").empty());
 }
 
 TEST(Dismissal, AnyMouseButtonEndsTheBoardWithTheShutdownSequence) {

@@ -1,0 +1,24 @@
+#include "settings/colour_text.h"
+
+#include <charconv>
+
+namespace velmora::settings {
+
+std::string colourText(Colour colour) {
+    return std::to_string(colour);
+}
+
+std::optional<Colour> parseColour(std::string_view text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) return std::nullopt;
+    text = text.substr(first, text.find_last_not_of(' ') - first + 1);
+
+    Colour value = 0;
+    const char* end = text.data() + text.size();
+    // from_chars takes no "+", no blanks and no other base, and reports a value out of range.
+    auto [stop, error] = std::from_chars(text.data(), end, value, 10);
+    if (error != std::errc() || stop != end) return std::nullopt;
+    return value;
+}
+
+}  // namespace velmora::settings

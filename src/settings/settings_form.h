@@ -1,0 +1,54 @@
+// The design of the options dialog: every control of the window as it is created.
+#pragma once
+
+#include "platform/form.h"
+
+namespace velmora::settings {
+
+// Indices of the dialog's controls in the form, in creation order (later ones draw on top).
+enum DialogId : int {
+    Label1,  // "Time :" ... "Background :", one a row
+    Label2,
+    Label3,
+    Label4,
+    Label5,
+    Label6,
+    Label7,
+    ShowColorTime,  // the seven swatches
+    ShowColorSection,
+    ShowColorTitle,
+    ShowColorArtist,
+    ShowColorCDTitle,
+    ShowColorNextSong,
+    ShowColorBackground,
+    TextcolorTime,  // the seven "Set Color" buttons
+    TextcolorSection,
+    TextcolorTitle,
+    TextcolorArtist,
+    TextcolorCDTitle,
+    TextcolorNextSong,
+    TextcolorBackground,
+    Command1,  // "OK"
+    Command3,  // "Cancel"
+    Frame1,    // "Default Screen Saver"
+    Scrdefault,
+    Command2,  // its "Select"
+    Frame2,    // "Default Picture"
+    Pictdefault,
+    Command5,  // its "Select"
+    DialogControlCount
+};
+
+inline constexpr int kColourRows = 7;
+
+// The row's swatch and "Set Color" button, counted from the "Time :" row.
+constexpr DialogId swatchOfRow(int row) {
+    return static_cast<DialogId>(ShowColorTime + row);
+}
+constexpr DialogId buttonOfRow(int row) {
+    return static_cast<DialogId>(TextcolorTime + row);
+}
+
+Form makeSettingsForm();
+
+}  // namespace velmora::settings
