@@ -1,0 +1,123 @@
+#include "platform/qt/qt_metafiles.h"
+
+#include <QPainter>
+#include <QSvgRenderer>
+#include <QtEndian>
+#include <cstdlib>
+#include <memory>
+
+extern "C" {
+#include <emf2svg.h>
+#include <libwmf/api.h>
+#include <libwmf/gd.h>
+}
+
+namespace velmora::qt {
+namespace {
+
+std::uint16_t word(const QByteArray& bytes, qsizetype at) {
+    return qFromLittleEndian<std::uint16_t>(bytes.constData() + at);
+}
+std::uint32_t dword(const QByteArray& bytes, qsizetype at) {
+    return qFromLittleEndian<std::uint32_t>(bytes.constData() + at);
+}
+
+// The drawing's own size, shrunk to fit the square kMaxMetafileSide wide, never below one pixel.
+QSize fitted(double width, double height) {
+    if (!(width > 0 && height > 0)) return {};
+    const double scale = std::min(1.0, kMaxMetafileSide / std::max(width, height));
+    return {std::max(1, static_cast<int>(width * scale + 0.5)),
+            std::max(1, static_cast<int>(height * scale + 0.5))};
+}
+
+struct WmfApiDeleter {
+    void operator()(wmfAPI* api) const { wmf_api_destroy(api); }
+};
+
+// libwmf's gd pixels are 0xAARRGGBB with a 7-bit transparency (0 opaque, 127 clear).
+QRgb fromGdPixel(unsigned pixel) {
+    const int transparency = static_cast<int>((pixel >> 24) & 0x7F);
+    return qRgba(static_cast<int>((pixel >> 16) & 0xFF), static_cast<int>((pixel >> 8) & 0xFF),
+                 static_cast<int>(pixel & 0xFF), 255 - transparency * 255 / 127);
+}
+
+}  // namespace
+
+bool isWmf(const QByteArray& head) {
+    if (head.size() >= 4 && dword(head, 0) == 0x9AC6CDD7u) return true;  // placeable header
+    if (head.size() < 6) return false;
+    const auto type = word(head, 0), headerWords = word(head, 2), version = word(head, 4);
+    return (type == 1 || type == 2) && headerWords == 9 && (version == 0x0100 || version == 0x0300);
+}
+
+bool isEmf(const QByteArray& head) {
+    return head.size() >= 44 && dword(head, 0) == 1 && dword(head, 40) == 0x464D4520u;  // " EMF"
+}
+
+QImage renderWmf(const QByteArray& data) {
+    wmfAPI_Options options{};
+    options.function = wmf_gd_function;
+    const unsigned long flags =
+        WMF_OPT_FUNCTION | WMF_OPT_IGNORE_NONFATAL | WMF_OPT_NO_ERROR | WMF_OPT_NO_DEBUG;
+    wmfAPI* raw = nullptr;
+    const wmf_error_t created = wmf_api_create(&raw, flags, &options);
+    std::unique_ptr<wmfAPI, WmfApiDeleter> api(raw);
+    if (created != wmf_E_None) return {};
+
+    QByteArray bytes = data;  // libwmf wants a writable buffer
+    if (wmf_mem_open(api.get(), reinterpret_cast<unsigned char*>(bytes.data()), bytes.size()) !=
+        wmf_E_None)
+        return {};
+    wmfD_Rect box{};
+    unsigned int width = 0, height = 0;
+    if (wmf_scan(api.get(), 0, &box) != wmf_E_None ||
+        wmf_display_size(api.get(), &width, &height, 96, 96) != wmf_E_None)
+        return {};
+    const QSize size = fitted(width, height);
+    if (size.isEmpty()) return {};
+
+    wmf_gd_t* device = WMF_GD_GetData(api.get());
+    device->type = wmf_gd_image;
+    device->bbox = box;
+    device->width = static_cast<unsigned>(size.width());
+    device->height = static_cast<unsigned>(size.height());
+    if (wmf_play(api.get(), 0, &box) != wmf_E_None || !device->gd_image) return {};
+    const int* pixels = wmf_gd_image_pixels(device->gd_image);
+    if (!pixels) return {};
+
+    // The pixels belong to the library's session: copy them out before it ends.
+    QImage image(size, QImage::Format_ARGB32);
+    for (int y = 0; y < size.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < size.width(); ++x)
+            line[x] = fromGdPixel(static_cast<unsigned>(*pixels++));
+    }
+    wmf_mem_close(api.get());
+    return image;
+}
+
+QImage renderEmf(const QByteArray& data) {
+    QByteArray bytes = data;  // the converter wants a writable buffer
+    generatorOptions options{};
+    options.nameSpace = nullptr;
+    options.emfplus = true;
+    options.svgDelimiter = true;
+    char* svg = nullptr;
+    size_t length = 0;
+    const int converted =
+        emf2svg(bytes.data(), static_cast<size_t>(bytes.size()), &svg, &length, &options);
+    const std::unique_ptr<char, decltype(&std::free)> owned(svg, &std::free);
+    if (!converted || !svg || length == 0) return {};
+
+    QSvgRenderer renderer(QByteArray(svg, static_cast<qsizetype>(length)));
+    if (!renderer.isValid()) return {};
+    const QSize size = fitted(renderer.defaultSize().width(), renderer.defaultSize().height());
+    if (size.isEmpty()) return {};
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    renderer.render(&painter);
+    return image;
+}
+
+}  // namespace velmora::qt
