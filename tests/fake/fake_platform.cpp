@@ -69,6 +69,7 @@ FakeSocket::FakeSocket(FakePlatform& platform, platform::SocketEvents& e)
 }
 
 FakeSocket::~FakeSocket() {
+    platform_.goneSockets.push_back(written);
     forget(platform_.sockets, this);
 }
 

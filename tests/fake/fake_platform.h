@@ -192,7 +192,8 @@ class FakePlatform final : public platform::Ui,
 
     // Network
     std::unique_ptr<platform::StreamSocket> createSocket(platform::SocketEvents& events) override;
-    std::vector<FakeSocket*> sockets;  // alive now
+    std::vector<FakeSocket*> sockets;      // alive now
+    std::vector<std::string> goneSockets;  // what each destroyed socket had been written
 };
 
 // A link control that records its operations in the platform's log and answers with `results`.
