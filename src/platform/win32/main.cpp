@@ -1,0 +1,13 @@
+// Velmora2000.scr: the now-playing board as a Windows screen saver.
+#include "link/socket_link.h"
+#include "platform/win32/win32_platform.h"
+#include "shell/application.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    velmora::win32::Win32Platform platform(instance);
+    velmora::platform::Services services = platform.services();
+    velmora::SocketLinkFactory links(services);
+    velmora::Application application(services, links);
+    application.start();
+    return platform.ui().run();
+}
