@@ -1,0 +1,24 @@
+// velmora2000: the now-playing board of a CD jukebox, as a screen saver for the Linux desktop.
+// "/S" shows the board; "/C" the options; "/P" and anything else end at once.
+#include <QApplication>
+
+#include "link/socket_link.h"
+#include "platform/qt/qt_platform.h"
+#include "shell/application.h"
+
+int main(int argc, char** argv) {
+    QApplication qtApp(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Velmora2000"));
+    // The core says when the program ends, not the last window.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    velmora::qt::QtPlatform platform(QCoreApplication::arguments());
+    velmora::platform::Services services = platform.services();
+    velmora::SocketLinkFactory links(services);
+    {
+        velmora::Application app(services, links);
+        app.start();
+        if (!platform.ui.finished()) QApplication::exec();
+    }
+    return platform.ui.exitCode();
+}

@@ -1,0 +1,53 @@
+// A native window showing a core Form: one widget per control, kept in step with every change the
+// core makes. It renders and forwards; it decides nothing.
+//
+// Implements: labels and text fields (plain text, centred, no input), edit boxes, push buttons
+// (never default: Enter does nothing), frames with their children, colour swatches, the stretched
+// picture box, list boxes (shown only when visible), tab order, system colours, mouse and close
+// forwarding. Timers and link hosts have no widget.
+#pragma once
+
+#include <QWidget>
+#include <vector>
+
+#include "platform/form.h"
+#include "platform/qt/twips.h"
+#include "platform/services.h"
+
+namespace velmora::qt {
+
+class QtFormWindow final : public QWidget, public platform::Window, private FormObserver {
+  public:
+    QtFormWindow(Form& form, platform::WindowEvents& events, TwipScale scale);
+    ~QtFormWindow() override;
+
+    void placeTopmost(int x, int y, int width, int height) override;
+    void show() override;
+
+    // The widget bound to a control, or nullptr for controls that draw nothing.
+    QWidget* widgetOf(int control) const;
+
+  protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void changed(int control, Property what) override;
+    QWidget* createWidget(int index);
+    void applyGeometry(int index);
+    void applyFont(int index);
+    void applyColours(int index);
+    void applyText(int index);
+    void applyItems(int index);
+    void applyFormColour();
+    void applyTabOrder();
+    void focusFirstTabStop();
+
+    Form& form_;
+    platform::WindowEvents& events_;
+    TwipScale scale_;
+    std::vector<QWidget*> widgets_;  // by control index; owned by Qt's parent chain
+};
+
+}  // namespace velmora::qt

@@ -1,0 +1,136 @@
+#include "platform/qt/qt_network.h"
+
+#include <QElapsedTimer>
+#include <QTcpSocket>
+#include <QTimer>
+#include <algorithm>
+
+namespace velmora::qt {
+namespace {
+
+// Counts a nesting level for as long as it lives.
+struct Nested {
+    explicit Nested(int& level) : level_(level) { ++level_; }
+    ~Nested() { --level_; }
+    Nested(const Nested&) = delete;
+    Nested& operator=(const Nested&) = delete;
+    int& level_;
+};
+
+}  // namespace
+
+QtStreamSocket::QtStreamSocket(platform::SocketEvents& events)
+    : events_(events), socket_(new QTcpSocket) {
+    QObject::connect(socket_, &QTcpSocket::connected, [this] { onConnected(); });
+    QObject::connect(socket_, &QTcpSocket::readyRead, [this] { onReadyRead(); });
+    QObject::connect(socket_, &QTcpSocket::stateChanged,
+                     [this](QAbstractSocket::SocketState state) { onStateChanged(state); });
+}
+
+QtStreamSocket::~QtStreamSocket() {
+    life_->alive = false;
+    QObject::disconnect(socket_, nullptr, nullptr, nullptr);
+    if (socket_->state() == QAbstractSocket::ConnectedState) {
+        // Unread input would make the close a reset, which can cost the peer our last lines.
+        while (socket_->waitForReadyRead(0)) socket_->readAll();
+        socket_->readAll();
+        socket_->disconnectFromHost();
+    }
+    socket_->abort();
+    // Deleting a QTcpSocket inside its own signal is not safe: let the event loop do it.
+    if (life_->emitting > 0)
+        socket_->deleteLater();
+    else
+        delete socket_;
+}
+
+void QtStreamSocket::connectTo(const std::string& host, std::uint16_t port) {
+    Nested call(inCall_);
+    ++attempt_;
+    outbox_.clear();
+    socket_->abort();
+    socket_->connectToHost(QString::fromStdString(host), port);
+    // A connect that failed at once (no such address family, say) is told like any other.
+    if (socket_->state() == QAbstractSocket::UnconnectedState) disconnectedLater();
+}
+
+void QtStreamSocket::write(std::string_view bytes) {
+    if (bytes.empty()) return;
+    switch (socket_->state()) {
+        case QAbstractSocket::ConnectedState:
+            socket_->write(bytes.data(), static_cast<qint64>(bytes.size()));
+            break;
+        case QAbstractSocket::HostLookupState:
+        case QAbstractSocket::ConnectingState:
+            outbox_.append(bytes);
+            break;
+        default:
+            break;  // nowhere to go: the core learns of the loss through disconnected()
+    }
+}
+
+std::size_t QtStreamSocket::pendingBytes() const {
+    return outbox_.size() + static_cast<std::size_t>(socket_->bytesToWrite());
+}
+
+void QtStreamSocket::close() {
+    Nested call(inCall_);
+    ++attempt_;
+    outbox_.clear();
+    socket_->abort();
+}
+
+void QtStreamSocket::finish(int timeoutMs) {
+    Nested call(inCall_);
+    QElapsedTimer clock;
+    clock.start();
+    const auto left = [&] { return std::max<int>(0, timeoutMs - int(clock.elapsed())); };
+    const auto state = socket_->state();
+    if (state == QAbstractSocket::HostLookupState || state == QAbstractSocket::ConnectingState)
+        socket_->waitForConnected(left());
+    while (socket_->state() == QAbstractSocket::ConnectedState && socket_->bytesToWrite() > 0 &&
+           left() > 0)
+        if (!socket_->waitForBytesWritten(left())) break;
+}
+
+void QtStreamSocket::onConnected() {
+    if (!outbox_.empty()) {
+        socket_->write(outbox_.data(), static_cast<qint64>(outbox_.size()));
+        outbox_.clear();
+    }
+    if (inCall_ > 0) return;  // finish() on the way out: nobody listens any more
+    const auto life = life_;
+    Nested signal(life->emitting);
+    events_.connected();
+}
+
+void QtStreamSocket::onReadyRead() {
+    if (inCall_ > 0) return;  // the bytes stay buffered for the next readyRead
+    const auto life = life_;
+    Nested signal(life->emitting);
+    while (life->alive && socket_->bytesAvailable() > 0) {
+        const QByteArray bytes = socket_->read(64 * 1024);
+        events_.received(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+    }
+}
+
+void QtStreamSocket::onStateChanged(QAbstractSocket::SocketState state) {
+    if (state != QAbstractSocket::UnconnectedState) return;
+    if (inCall_ > 0) return;  // our own abort, or a failure that connectTo reports later
+    const auto life = life_;
+    onReadyRead();  // what the peer sent before it went
+    if (!life->alive) return;
+    Nested signal(life->emitting);
+    events_.disconnected();
+}
+
+void QtStreamSocket::disconnectedLater() {
+    const int attempt = attempt_;
+    QTimer::singleShot(0, [this, attempt, life = life_] {
+        if (life->alive && attempt == attempt_ &&
+            socket_->state() == QAbstractSocket::UnconnectedState)
+            events_.disconnected();
+    });
+}
+
+}  // namespace velmora::qt

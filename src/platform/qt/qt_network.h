@@ -1,0 +1,54 @@
+// Stream sockets on QTcpSocket. Events reach the core from the event loop, never from inside one
+// of the socket's own calls.
+#pragma once
+
+#include <QAbstractSocket>
+#include <memory>
+#include <string>
+
+#include "platform/services.h"
+
+class QTcpSocket;
+
+namespace velmora::qt {
+
+class QtStreamSocket final : public platform::StreamSocket {
+  public:
+    explicit QtStreamSocket(platform::SocketEvents& events);
+    ~QtStreamSocket() override;
+    QtStreamSocket(const QtStreamSocket&) = delete;
+    QtStreamSocket& operator=(const QtStreamSocket&) = delete;
+
+    void connectTo(const std::string& host, std::uint16_t port) override;
+    void write(std::string_view bytes) override;
+    std::size_t pendingBytes() const override;
+    void close() override;
+    void finish(int timeoutMs) override;
+
+  private:
+    void onConnected();
+    void onReadyRead();
+    void onStateChanged(QAbstractSocket::SocketState state);
+    void disconnectedLater();
+
+    platform::SocketEvents& events_;
+    QTcpSocket* socket_;  // ours; deleted late when we go while it is telling us something
+    std::string outbox_;  // written while the connect is under way
+    int inCall_ = 0;      // inside one of our own calls: events wait for the event loop
+    int attempt_ = 0;     // counts connects and closes, so a late event of an old one is dropped
+    // Outlives us when the core lets go of the socket from inside one of its events.
+    struct Life {
+        bool alive = true;
+        int emitting = 0;  // inside one of the socket's signals
+    };
+    std::shared_ptr<Life> life_ = std::make_shared<Life>();
+};
+
+class QtNetwork final : public platform::Network {
+  public:
+    std::unique_ptr<platform::StreamSocket> createSocket(platform::SocketEvents& events) override {
+        return std::make_unique<QtStreamSocket>(events);
+    }
+};
+
+}  // namespace velmora::qt

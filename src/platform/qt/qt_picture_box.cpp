@@ -1,0 +1,23 @@
+#include "platform/qt/qt_picture_box.h"
+
+#include <QPainter>
+
+#include "platform/qt/qt_pictures.h"
+
+namespace velmora::qt {
+
+void PictureBox::setPicture(PictureRef picture) {
+    picture_ = std::move(picture);
+    update();
+}
+
+void PictureBox::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), palette().color(QPalette::Window));
+    const auto* native = dynamic_cast<const QtPicture*>(picture_.get());
+    if (!native || native->image().isNull()) return;
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(rect(), native->image());
+}
+
+}  // namespace velmora::qt

@@ -1,0 +1,88 @@
+#include "platform/qt/qt_ui.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QScreen>
+#include <cstdio>
+
+#include "platform/qt/qt_form_window.h"
+
+namespace velmora::qt {
+namespace {
+
+QString fromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Whether boxes can be seen: the offscreen and minimal platforms have nobody to look at them.
+bool hasDisplay() {
+    const QString platform = QGuiApplication::platformName();
+    return QGuiApplication::primaryScreen() && platform != QLatin1String("offscreen") &&
+           platform != QLatin1String("minimal");
+}
+
+}  // namespace
+
+std::unique_ptr<platform::Window> QtUi::createWindow(Form& form, platform::WindowEvents& events) {
+    return std::make_unique<QtFormWindow>(form, events, scale());
+}
+
+QRect QtUi::desktop() const {
+    if (desktopOverride_) return *desktopOverride_;
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->geometry() : QRect(0, 0, 640, 480);
+}
+
+TwipScale QtUi::scale() const {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) return TwipScale{};
+    return TwipScale::forDpi(screen->logicalDotsPerInchX(), screen->logicalDotsPerInchY());
+}
+
+TwipSize QtUi::screenSize() {
+    const QRect d = desktop();
+    const TwipScale s = scale();
+    return TwipSize{s.toTwipsX(d.width()), s.toTwipsY(d.height())};
+}
+
+PixelRect QtUi::desktopRect() {
+    const QRect d = desktop();
+    return PixelRect{d.x(), d.y(), d.x() + d.width(), d.y() + d.height()};
+}
+
+void QtUi::messageBox(const std::string& text, const std::string& caption) {
+    QMessageBox box(QMessageBox::NoIcon, fromUtf8(caption), fromUtf8(text), QMessageBox::Ok);
+    box.setTextFormat(Qt::PlainText);
+    // Above the full-screen board, which stays on top.
+    box.setWindowFlags(box.windowFlags() | Qt::WindowStaysOnTopHint);
+    box.exec();
+}
+
+void QtUi::post(std::function<void()> task) {
+    QMetaObject::invokeMethod(qApp, std::move(task), Qt::QueuedConnection);
+}
+
+void QtUi::quit() {
+    finish(0);
+}
+
+void QtUi::reportFatal(const std::string& text) {
+    std::fprintf(stderr, "velmora2000: %s\n", text.c_str());
+    if (hasDisplay()) {
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Velmora2000"), fromUtf8(text),
+                        QMessageBox::Ok);
+        box.setTextFormat(Qt::PlainText);
+        box.setWindowFlags(box.windowFlags() | Qt::WindowStaysOnTopHint);
+        box.exec();
+    }
+    finish(1);
+}
+
+void QtUi::finish(int code) {
+    if (finished_ && exitCode_ != 0) return;  // the first failure names the exit code
+    finished_ = true;
+    exitCode_ = code;
+    QCoreApplication::exit(code);
+}
+
+}  // namespace velmora::qt

@@ -1,0 +1,40 @@
+// Windows, the screen, message boxes and the event loop, on Qt Widgets.
+#pragma once
+
+#include <QRect>
+#include <optional>
+
+#include "platform/qt/twips.h"
+#include "platform/services.h"
+
+namespace velmora::qt {
+
+class QtUi final : public platform::Ui {
+  public:
+    std::unique_ptr<platform::Window> createWindow(Form& form,
+                                                   platform::WindowEvents& events) override;
+    TwipSize screenSize() override;
+    PixelRect desktopRect() override;
+    void messageBox(const std::string& text, const std::string& caption) override;
+    void post(std::function<void()> task) override;
+    void quit() override;
+    void reportFatal(const std::string& text) override;
+
+    // The primary screen's geometry in pixels, or the one a test set instead.
+    QRect desktop() const;
+    void setDesktopForTest(QRect desktop) { desktopOverride_ = desktop; }
+    TwipScale scale() const;
+
+    // The program asked to end (perhaps before the event loop ran), and with which exit code.
+    bool finished() const { return finished_; }
+    int exitCode() const { return exitCode_; }
+
+  private:
+    void finish(int code);
+
+    std::optional<QRect> desktopOverride_;
+    bool finished_ = false;
+    int exitCode_ = 0;
+};
+
+}  // namespace velmora::qt
