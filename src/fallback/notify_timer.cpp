@@ -1,9 +1,57 @@
 #include "fallback/notify_timer.h"
 
+#include <string>
+
+#include "settings/settings_keys.h"
+
 namespace velmora {
 
+NotifyTimer::~NotifyTimer() = default;
+
 void NotifyTimer::tick() {
-    (void)board_;
+    // A held message may be the echo itself: judging the jukebox now could launch the fallback
+    // over a board that is still being fed.
+    if (boxOpen_ || board_.messagesHeld) return;
+    if (board_.echoReceived != 0)
+        renewEcho();
+    else
+        launchFallback();
+}
+
+void NotifyTimer::renewEcho() {
+    // The box runs a nested event loop: ticks, link messages and even the unload may come
+    // meanwhile.
+    struct BoxOpen {
+        bool& flag;
+        explicit BoxOpen(bool& f) : flag(f) { flag = true; }
+        ~BoxOpen() { flag = false; }
+    };
+    {
+        BoxOpen open(boxOpen_);
+        board_.services.ui.messageBox("True", settings::kProgramTitle);
+    }
+    if (board_.unloaded) return;  // the link is closed and about to be released
+    board_.send("echo[cdjon]");
+    board_.echoReceived = 0;
+}
+
+void NotifyTimer::launchFallback() {
+    auto& services = board_.services;
+    const std::string fullPath = services.settings.read(
+        settings::kApplication, settings::kSaverSection, settings::kFullPathKey, "");
+    const std::string name = services.settings.read(settings::kApplication, settings::kSaverSection,
+                                                    settings::kNameKey, "");
+    const std::string found = services.system.findFirstFile(fullPath);
+    if (found != name || name.empty() || fullPath.empty()) return;
+    if (fallback_ && fallback_->running()) return;
+    // The path goes to the system as the program itself, so spaces or shell characters in it name
+    // that file and nothing else. A saver that cannot start is tried again at the next tick rather
+    // than ending the board.
+    try {
+        fallback_ = services.system.launch(fullPath, {"/S"});
+    } catch (const Failure&) {
+        fallback_.reset();
+    }
 }
 
 }  // namespace velmora

@@ -1,6 +1,9 @@
 // Each tick renews the echo request when the jukebox answered, or launches the fallback saver.
 #pragma once
 
+#include <memory>
+
+#include "platform/services.h"
 #include "shell/board_context.h"
 
 namespace velmora {
@@ -8,10 +11,19 @@ namespace velmora {
 class NotifyTimer {
   public:
     explicit NotifyTimer(BoardContext& board) : board_(board) {}
+    ~NotifyTimer();
+
+    // The tick of tmrNotify. Does nothing while its own box is still open or while a link message
+    // waits to retry, and never starts a second fallback saver while the first one runs.
     void tick();
 
   private:
+    void renewEcho();
+    void launchFallback();
+
     BoardContext& board_;
+    bool boxOpen_ = false;
+    std::unique_ptr<platform::Process> fallback_;
 };
 
 }  // namespace velmora

@@ -1,9 +1,222 @@
 #include "link/message_handler.h"
 
+#include <string_view>
+#include <utility>
+
+#include "display/board_design.h"
+#include "link/field_splitter.h"
+#include "link/playlist_lookup.h"
+#include "settings/settings_keys.h"
+
 namespace velmora {
 
-void MessageHandler::handle(std::string&, std::string&) {
-    (void)board_;
+namespace {
+constexpr std::string_view kReceiveEndpoint = "cdjr";
+constexpr std::size_t kLogLines = 7;
+constexpr std::size_t kTimeHead = 5;     // "time" and the character after it
+constexpr std::size_t kPlayingHead = 9;  // "playing" and the two characters after it
+}  // namespace
+
+MessageHandler::~MessageHandler() = default;
+
+std::span<const MessageHandler::Step> MessageHandler::stepsOf(Kind kind) {
+    using M = MessageHandler;
+    static constexpr Step kUnknown[] = {&M::log, &M::classify};
+    static constexpr Step kTimeCode[] = {&M::log, &M::classify, &M::showElapsed};
+    static constexpr Step kPlaying[] = {&M::log,       &M::classify,    &M::cutTrack,
+                                        &M::showTrack, &M::showPicture, &M::showTotalTime,
+                                        &M::askPointer};
+    static constexpr Step kPointer[] = {&M::log, &M::classify, &M::askNextEntry};
+    static constexpr Step kItem[] = {&M::log, &M::classify, &M::showNextEntry};
+    static constexpr Step kEcho[] = {&M::log, &M::classify, &M::flagEcho};
+    switch (kind) {
+        case Kind::TimeCode:
+            return kTimeCode;
+        case Kind::Playing:
+            return kPlaying;
+        case Kind::PlaylistPointer:
+            return kPointer;
+        case Kind::PlaylistItem:
+            return kItem;
+        case Kind::Echo:
+            return kEcho;
+        case Kind::Unknown:
+            break;
+    }
+    return kUnknown;
+}
+
+void MessageHandler::handle(std::string& endpoint, std::string& message) {
+    if (board_.unloaded) return;  // the link is closed: nothing may be sent any more
+    if (held_ || running_) {
+        if (waiting_.size() == kMaxWaiting) waiting_.pop_front();  // the newest state matters most
+        waiting_.emplace_back(endpoint, message);
+        return;
+    }
+    process(Job{endpoint, message});
+}
+
+// Runs the job, then whatever arrived meanwhile, until the queue is empty or a job is held.
+void MessageHandler::process(Job job) {
+    running_ = true;
+    bool done = run(job);
+    while (done && !waiting_.empty()) {
+        auto [endpoint, message] = std::move(waiting_.front());
+        waiting_.pop_front();
+        Job next{std::move(endpoint), std::move(message)};
+        done = run(next);
+    }
+    running_ = false;
+}
+
+bool MessageHandler::run(Job& job) {
+    for (;;) {
+        const auto steps = stepsOf(job.kind);
+        if (job.step >= steps.size()) return true;
+        try {
+            if (!(this->*steps[job.step])(job)) return true;
+        } catch (const Failure& failure) {
+            if (failure.code() == ErrorCode::PermissionDenied && job.retries < kMaxRetries) {
+                ++job.retries;
+                hold(std::move(job));
+                return false;
+            }
+            return true;
+        } catch (const std::exception&) {
+            return true;  // any other failure ends this message quietly; what it changed stays
+        }
+        ++job.step;
+        job.retries = 0;
+    }
+}
+
+void MessageHandler::hold(Job job) {
+    held_ = std::move(job);
+    board_.messagesHeld = true;
+    if (retryTimer_)
+        retryTimer_->setEnabled(true);
+    else
+        retryTimer_ = board_.services.timers.createTimer(kRetryDelay, true, [this] { retry(); });
+}
+
+void MessageHandler::retry() {
+    retryTimer_->setEnabled(false);
+    if (!held_) return;
+    Job job = std::move(*held_);
+    held_.reset();
+    board_.messagesHeld = false;
+    if (board_.unloaded) {
+        waiting_.clear();
+        return;
+    }
+    process(std::move(job));
+}
+
+bool MessageHandler::log(Job& job) {
+    Form& form = board_.form;
+    if (form[board::List1].items.size() >= kLogLines) form.removeItem(board::List1, 0);
+    const std::string arguments = board_.services.system.commandLine();
+    std::string line;
+    line.reserve(job.endpoint.size() + arguments.size() + job.message.size() + 2);
+    line.append(job.endpoint).append(":").append(arguments).append(" ").append(job.message);
+    form.addItem(board::List1, std::move(line));
+    return true;
+}
+
+bool MessageHandler::classify(Job& job) {
+    if (job.endpoint != kReceiveEndpoint) return false;
+    static constexpr std::pair<std::string_view, Kind> kPrefixes[] = {
+        {"time", Kind::TimeCode},
+        {"playing", Kind::Playing},
+        {"playlist_pointer", Kind::PlaylistPointer},
+        {"playlist_item", Kind::PlaylistItem},
+        {"echo[cdjon]", Kind::Echo},
+    };
+    for (const auto& [prefix, kind] : kPrefixes) {
+        if (job.message.starts_with(prefix)) {
+            job.kind = kind;
+            return true;
+        }
+    }
+    return false;
+}
+
+// A time text with a "-" in it is not a time the board shows; the old one stays.
+bool MessageHandler::showElapsed(Job& job) {
+    const auto rest = link::dropFirst(job.message, kTimeHead);
+    if (!rest || rest->find('-') != std::string_view::npos) return false;
+    const auto time = link::dropLast(*rest);
+    if (!time) return false;
+    board_.form.setText(board::ElapsedTime, std::string(*time));
+    return true;
+}
+
+// Every field is cut before the board changes, so a short message changes nothing.
+bool MessageHandler::cutTrack(Job& job) {
+    const auto body = link::dropFirst(job.message, kPlayingHead);
+    if (!body) return false;
+    link::FieldSplitter fields(*body);
+    std::string* into[] = {&job.track.album,     &job.track.artist,  &job.track.title,
+                           &job.track.totalTime, &job.track.picture, nullptr};
+    for (std::string* field : into) {
+        const auto text = fields.next();
+        if (!text) return false;
+        if (field) field->assign(*text);
+    }
+    return true;
+}
+
+bool MessageHandler::showTrack(Job& job) {
+    Form& form = board_.form;
+    form.setText(board::Title, std::move(job.track.title));
+    form.setText(board::Album, std::move(job.track.album));
+    form.setText(board::Artist, std::move(job.track.artist));
+    return true;
+}
+
+// A track without a picture of its own shows the default picture, when one is chosen.
+bool MessageHandler::showPicture(Job& job) {
+    auto& services = board_.services;
+    if (!job.track.picture.empty()) {
+        board_.form.setPicture(board::CDImage, services.pictures.load(job.track.picture));
+        return true;
+    }
+    const std::string name = services.settings.read(
+        settings::kApplication, settings::kPictureSection, settings::kNameKey, "");
+    if (name.empty()) return true;
+    const std::string path = services.settings.read(
+        settings::kApplication, settings::kPictureSection, settings::kFullPathKey, "");
+    board_.form.setPicture(board::CDImage, path.empty() ? nullptr : services.pictures.load(path));
+    return true;
+}
+
+bool MessageHandler::showTotalTime(Job& job) {
+    board_.form.setText(board::TotalTime, std::move(job.track.totalTime));
+    return true;
+}
+
+bool MessageHandler::askPointer(Job&) {
+    board_.send("playlist_getpointer");
+    return true;
+}
+
+bool MessageHandler::askNextEntry(Job& job) {
+    const auto request = playlist::requestFor(job.message);
+    if (!request) return false;
+    board_.send(*request);
+    return true;
+}
+
+bool MessageHandler::showNextEntry(Job& job) {
+    auto entry = playlist::readEntry(job.message);
+    if (!entry) return false;
+    playlist::showNext(board_.form, std::move(*entry));
+    return true;
+}
+
+bool MessageHandler::flagEcho(Job&) {
+    board_.echoReceived = -1;
+    return true;
 }
 
 }  // namespace velmora

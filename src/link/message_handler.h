@@ -1,7 +1,13 @@
 // Interprets the jukebox's messages and keeps the board current.
 #pragma once
 
+#include <cstddef>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <span>
 #include <string>
+#include <utility>
 
 #include "shell/board_context.h"
 
@@ -9,11 +15,69 @@ namespace velmora {
 
 class MessageHandler {
   public:
+    static constexpr int kRetryDelay = 10000;  // ms before a step refused access is tried again
+    static constexpr int kMaxRetries = 3;      // per step
+    static constexpr std::size_t kMaxWaiting = 256;  // messages kept while one waits to retry
+
     explicit MessageHandler(BoardContext& board) : board_(board) {}
+    ~MessageHandler();
+
+    // The link's message event. While an earlier message waits for its retry, this one waits too;
+    // waiting messages are handled in order of arrival once it is done.
     void handle(std::string& endpoint, std::string& message);
 
   private:
+    enum class Kind : std::uint8_t {
+        Unknown,
+        TimeCode,
+        Playing,
+        PlaylistPointer,
+        PlaylistItem,
+        Echo
+    };
+
+    // What a "playing" message shows.
+    struct Track {
+        std::string album, artist, title, totalTime, picture;
+    };
+
+    // One message on its way through its steps; kept whole while a step waits for its retry.
+    struct Job {
+        Job(std::string e, std::string m) : endpoint(std::move(e)), message(std::move(m)) {}
+        std::string endpoint;
+        std::string message;
+        Kind kind = Kind::Unknown;
+        std::size_t step = 0;
+        int retries = 0;  // of the current step
+        Track track;
+    };
+
+    // A step returns false when the message is finished, and throws when it failed.
+    using Step = bool (MessageHandler::*)(Job&);
+    static std::span<const Step> stepsOf(Kind kind);
+
+    void process(Job job);
+    bool run(Job& job);  // false when the job is held for a retry
+    void hold(Job job);
+    void retry();
+
+    bool log(Job& job);
+    bool classify(Job& job);
+    bool showElapsed(Job& job);
+    bool cutTrack(Job& job);
+    bool showTrack(Job& job);
+    bool showPicture(Job& job);
+    bool showTotalTime(Job& job);
+    bool askPointer(Job& job);
+    bool askNextEntry(Job& job);
+    bool showNextEntry(Job& job);
+    bool flagEcho(Job& job);
+
     BoardContext& board_;
+    bool running_ = false;
+    std::optional<Job> held_;
+    std::deque<std::pair<std::string, std::string>> waiting_;  // endpoint, message
+    std::unique_ptr<platform::Timer> retryTimer_;
 };
 
 }  // namespace velmora

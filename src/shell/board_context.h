@@ -23,6 +23,7 @@ struct BoardContext {
     std::int16_t lastResult = 0;
     PixelRect desktopRect;
     bool unloaded = false;
+    bool messagesHeld = false;  // a link message waits to retry a step; the conversation pauses
 
     // Sends a command through txEndpoint; the result is narrowed into lastResult.
     void send(const std::string& command) {

@@ -1,0 +1,176 @@
+// The link's messages as the board reads them: the log, the endpoint, each kind and its defects.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <optional>
+
+#include "message_harness.h"
+
+namespace velmora {
+namespace {
+
+using testing::MessageBoard;
+using testing::playing;
+using Lines = std::vector<std::string>;
+
+TEST(MessageLog, KeepsTheLastSevenMessagesOfEveryEndpointWithTheCommandLine) {
+    MessageBoard b;
+    b.platform.commandLineText = "/S 99";
+    for (int i = 1; i <= 8; ++i) b.deliver("m" + std::to_string(i), i % 2 ? "cdjr" : "cdj");
+    EXPECT_EQ(b.logLines(), (Lines{"cdj:/S 99 m2", "cdjr:/S 99 m3", "cdj:/S 99 m4", "cdjr:/S 99 m5",
+                                   "cdj:/S 99 m6", "cdjr:/S 99 m7", "cdj:/S 99 m8"}));
+}
+
+TEST(MessageKinds, OnlyTheReceiveEndpointIsInterpreted) {
+    for (const char* endpoint : {"cdj", "CDJR", "cdjr ", ""}) {
+        MessageBoard b;
+        b.platform.pictures.insert("p.jpg");
+        for (const auto& m :
+             {std::string("time[1:00]"), std::string("echo[cdjon]"),
+              playing("Al", "Ar", "Ti", "3:00", "p.jpg"), std::string("playlist_pointer[5]")})
+            b.deliver(m, endpoint);
+        EXPECT_EQ(b.logLines().size(), 4u) << endpoint;
+        EXPECT_TRUE(b.recorder.writes.empty()) << endpoint;
+        EXPECT_TRUE(b.platform.calls("LinkSend").empty()) << endpoint;
+        EXPECT_TRUE(b.platform.calls("LoadPicture").empty()) << endpoint;
+        EXPECT_EQ(b.context.echoReceived, 0) << endpoint;
+    }
+}
+
+TEST(TimeCode, ShowsTheTextBetweenTheCountedCharactersUnlessItHoldsADash) {
+    const std::optional<std::string> unchanged;
+    struct Case {
+        const char* message;
+        std::optional<std::string> elapsed;
+    } cases[] = {
+        {"time[3:45]", "3:45"},
+        {"time 1:02:03 ", "1:02:03"},
+        {"timecode", "od"},      // any text that starts with "time" is a time code
+        {"time[]", ""},          // six characters: an empty time
+        {"time-3:45]", "3:45"},  // the dash is one of the characters dropped unread
+        {"time[-0:01]", unchanged},
+        {"time[0:01-", unchanged},
+        {"time[", unchanged},
+        {"time", unchanged},
+        {"Time[1:00]", unchanged},
+        {"time\xC2\xAB"
+         "1:05\xC2\xBB",
+         "1:05"},  // «1:05»: whole characters are dropped
+    };
+    for (const auto& c : cases) {
+        MessageBoard b;
+        b.deliver("time[9:59]");
+        b.deliver(c.message);
+        EXPECT_EQ(b.text(board::ElapsedTime), c.elapsed.value_or("9:59")) << c.message;
+    }
+}
+
+TEST(Playing, FillsTheTrackInOrderShowsTextAsReceivedAndAsksForThePointer) {
+    MessageBoard b;
+    const std::string cover = "/music/Simon & Garfunkel/cover&back.jpg";
+    b.platform.pictures.insert(cover);
+    b.deliver(playing("Bookends", "Simon & Garfunkel", "A && B", "4:02", cover, "unused") + "tail");
+    EXPECT_EQ(b.recorder.writes, (Lines{"Title", "Album", "Artist", "CDImage", "TotalTime"}));
+    EXPECT_EQ(b.text(board::Title), "A && B");
+    EXPECT_EQ(b.text(board::Album), "Bookends");
+    EXPECT_EQ(b.text(board::Artist), "Simon & Garfunkel");
+    EXPECT_EQ(b.text(board::TotalTime), "4:02");
+    EXPECT_EQ(b.picture(), cover);
+    EXPECT_EQ(b.platform.calls("LoadPicture"), Lines{"LoadPicture(" + cover + ")"});
+    EXPECT_EQ(b.sends(), Lines{"LinkSend(cdj,playlist_getpointer)"});
+}
+
+TEST(Playing, AMessageMissingASeparatorChangesNothing) {
+    for (const std::string& message : {
+             std::string("playing"),
+             std::string("playing[\""),
+             std::string("playing[\"Al\",\"Ar\",\"Ti\",\"3:00\",\"\",\"7\"]"),  // five separators
+             std::string("playing[\"Al\",\"Ar\",\"Ti\"]"),
+             std::string("playing[\"Al\";\"Ar\";\"Ti\";\"3:00\";\"\";\"7\";\"\"]"),
+         }) {
+        MessageBoard b;
+        b.deliver(message);
+        EXPECT_TRUE(b.recorder.writes.empty()) << message;
+        EXPECT_TRUE(b.sends().empty()) << message;
+    }
+}
+
+TEST(Playing, APictureThatCannotBeShownStopsAfterTheTrackTexts) {
+    for (ErrorCode failure : {ErrorCode::FileNotFound, ErrorCode::InvalidPicture}) {
+        MessageBoard b;
+        b.platform.pictures.insert("old.jpg");
+        b.deliver(playing("Al1", "Ar1", "Ti1", "1:00", "old.jpg"));
+        b.platform.log.clear();
+        b.platform.pictureFailures["bad.jpg"] = {failure};
+        b.deliver(playing("Al2", "Ar2", "Ti2", "2:00", "bad.jpg"));
+        EXPECT_EQ(b.text(board::Title), "Ti2");
+        EXPECT_EQ(b.text(board::Artist), "Ar2");
+        EXPECT_EQ(b.text(board::TotalTime), "1:00");
+        EXPECT_EQ(b.picture(), "old.jpg");
+        EXPECT_TRUE(b.sends().empty());
+    }
+}
+
+TEST(Playing, ATrackWithoutPictureShowsTheDefaultPictureReadAfresh) {
+    using Store = std::map<std::string, std::string>;  // key of "Default_picture" -> value
+    const std::string nameRead = "GetSetting(Velmora2000,Default_picture,Name,)";
+    const std::string pathRead = "GetSetting(Velmora2000,Default_picture,FullPath,)";
+    struct Case {
+        const char* name;
+        Store stored;
+        std::string picture;  // what CDImage shows afterwards
+        Lines reads;
+        bool completes;  // total time written and pointer asked
+    } cases[] = {
+        {"nothing stored keeps the old picture", {}, "old.jpg", {nameRead}, true},
+        {"an empty name keeps it",
+         {{"Name", ""}, {"FullPath", "/p/d.jpg"}},
+         "old.jpg",
+         {nameRead},
+         true},
+        {"a name loads the full path",
+         {{"Name", "d.jpg"}, {"FullPath", "/p/d.jpg"}},
+         "/p/d.jpg",
+         {nameRead, pathRead},
+         true},
+        {"an empty full path clears", {{"Name", "d.jpg"}}, "", {nameRead, pathRead}, true},
+        {"a missing file fails",
+         {{"Name", "d.jpg"}, {"FullPath", "/gone/d.jpg"}},
+         "old.jpg",
+         {nameRead, pathRead},
+         false},
+    };
+    for (const auto& c : cases) {
+        MessageBoard b;
+        b.platform.pictures = {"old.jpg", "/p/d.jpg"};
+        b.deliver(playing("Al", "Ar", "Ti", "1:00", "old.jpg"));
+        for (const auto& [key, value] : c.stored)
+            b.platform.store[{"Velmora2000", "Default_picture", key}] = value;
+        b.platform.log.clear();
+        b.deliver(playing("Al", "Ar", "Ti", "2:00", ""));
+        EXPECT_EQ(b.picture(), c.picture) << c.name;
+        EXPECT_EQ(b.platform.calls("GetSetting"), c.reads) << c.name;
+        EXPECT_EQ(b.text(board::TotalTime), c.completes ? "2:00" : "1:00") << c.name;
+        EXPECT_EQ(b.sends().size(), c.completes ? 1u : 0u) << c.name;
+    }
+}
+
+TEST(Echo, AnyMessageStartingWithTheEchoSetsTheFlag) {
+    struct Case {
+        const char* message;
+        std::int16_t flag;
+    } cases[] = {{"echo[cdjon]", -1},
+                 {"echo[cdjon] and more", -1},
+                 {"echo[cdjoff]", 0},
+                 {"echo[cdjo", 0},
+                 {"ECHO[cdjon]", 0}};
+    for (const auto& c : cases) {
+        MessageBoard b;
+        b.deliver(c.message);
+        EXPECT_EQ(b.context.echoReceived, c.flag) << c.message;
+        EXPECT_TRUE(b.recorder.writes.empty()) << c.message;
+    }
+}
+
+}  // namespace
+}  // namespace velmora

@@ -1,0 +1,151 @@
+// A step refused access is tried again 10 s later, at most three times, from that step on; the
+// messages that arrive meanwhile wait their turn.
+#include <gtest/gtest.h>
+
+#include "message_harness.h"
+
+namespace velmora {
+namespace {
+
+using testing::MessageBoard;
+using testing::playing;
+using Lines = std::vector<std::string>;
+constexpr ErrorCode kDenied = ErrorCode::PermissionDenied;
+
+TEST(MessageRetry, ARefusedPictureIsLoadedAgainTenSecondsLaterAndTheTrackGoesOn) {
+    MessageBoard b;
+    b.platform.pictures.insert("p.jpg");
+    b.platform.pictureFailures["p.jpg"] = {kDenied};
+    b.deliver(playing("Al", "Ar", "Ti", "3:00", "p.jpg"));
+    EXPECT_EQ(b.recorder.writes, (Lines{"Title", "Album", "Artist"}));
+    b.platform.advance(9999);
+    EXPECT_EQ(b.platform.calls("LoadPicture").size(), 1u);
+    EXPECT_TRUE(b.sends().empty());
+    b.platform.advance(1);
+    EXPECT_EQ(b.platform.calls("LoadPicture").size(), 2u);
+    // Resumed at the picture: the track texts are not written twice.
+    EXPECT_EQ(b.recorder.writes, (Lines{"Title", "Album", "Artist", "CDImage", "TotalTime"}));
+    EXPECT_EQ(b.sends(), Lines{"LinkSend(cdj,playlist_getpointer)"});
+    EXPECT_FALSE(b.context.messagesHeld);
+}
+
+TEST(MessageRetry, EachStepIsTriedAtMostThreeTimesMore) {
+    struct Case {
+        const char* name;
+        std::deque<ErrorCode> pictureFailures;
+        std::deque<ErrorCode> sendFailures;
+        std::size_t loads, sends;
+        bool totalShown;
+    } cases[] = {
+        {"three refusals, then it loads", {kDenied, kDenied, kDenied}, {}, 4, 1, true},
+        {"four refusals end it", {kDenied, kDenied, kDenied, kDenied}, {}, 4, 0, false},
+        {"a refused send is sent again", {}, {kDenied}, 1, 2, true},
+        {"the count is per step",
+         {kDenied, kDenied, kDenied},
+         {kDenied, kDenied, kDenied},
+         4,
+         4,
+         true},
+        {"another failure on retry ends it", {kDenied, ErrorCode::FileNotFound}, {}, 2, 0, false},
+        {"no retry for an overflowing result", {}, {ErrorCode::Overflow}, 1, 1, true},
+    };
+    for (const auto& c : cases) {
+        MessageBoard b;
+        b.platform.pictures.insert("p.jpg");
+        b.platform.pictureFailures["p.jpg"] = c.pictureFailures;
+        b.link.sendFailures = c.sendFailures;
+        b.deliver(playing("Al", "Ar", "Ti", "3:00", "p.jpg"));
+        b.platform.advance(200000);
+        EXPECT_EQ(b.platform.calls("LoadPicture").size(), c.loads) << c.name;
+        EXPECT_EQ(b.sends().size(), c.sends) << c.name;
+        EXPECT_EQ(b.text(board::TotalTime), c.totalShown ? "3:00" : "") << c.name;
+        EXPECT_FALSE(b.context.messagesHeld) << c.name;
+    }
+}
+
+TEST(MessageRetry, MessagesArrivingMeanwhileAreHandledAfterwardsInOrder) {
+    MessageBoard b;
+    b.platform.pictures = {"p.jpg", "q.jpg"};
+    b.platform.pictureFailures["p.jpg"] = {kDenied};
+    b.platform.pictureFailures["q.jpg"] = {kDenied};
+    b.deliver(playing("Al", "Ar", "Ti", "3:00", "p.jpg"));
+    b.deliver("time[0:05]");
+    b.deliver("hello", "cdj");
+    b.deliver(playing("Al2", "Ar2", "Ti2", "4:00", "q.jpg"));  // held in its turn as well
+    b.deliver("echo[cdjon]");
+    b.deliver("playlist_pointer[5]");
+    EXPECT_EQ(b.logLines().size(), 1u);
+    EXPECT_EQ(b.text(board::ElapsedTime), "");
+    b.platform.advance(10000);
+    EXPECT_EQ(b.logLines().size(), 4u);
+    EXPECT_EQ(b.text(board::ElapsedTime), "0:05");
+    EXPECT_EQ(b.text(board::Title), "Ti2");
+    EXPECT_EQ(b.text(board::TotalTime), "3:00");
+    EXPECT_EQ(b.context.echoReceived, 0);
+    b.platform.advance(10000);
+    EXPECT_EQ(b.logLines(),
+              (Lines{"cdjr:/S " + playing("Al", "Ar", "Ti", "3:00", "p.jpg"), "cdjr:/S time[0:05]",
+                     "cdj:/S hello", "cdjr:/S " + playing("Al2", "Ar2", "Ti2", "4:00", "q.jpg"),
+                     "cdjr:/S echo[cdjon]", "cdjr:/S playlist_pointer[5]"}));
+    EXPECT_EQ(b.sends(),
+              (Lines{"LinkSend(cdj,playlist_getpointer)", "LinkSend(cdj,playlist_getpointer)",
+                     "LinkSend(cdj,playlist_getitem[6])"}));
+    EXPECT_EQ(b.text(board::TotalTime), "4:00");
+    EXPECT_EQ(b.context.echoReceived, -1);
+}
+
+TEST(MessageRetry, TheWaitingLineKeepsTheNewestMessages) {
+    MessageBoard b;
+    b.platform.pictureFailures["p.jpg"] = {kDenied};
+    b.deliver(playing("Al", "Ar", "Ti", "3:00", "p.jpg"));
+    const int total = static_cast<int>(MessageHandler::kMaxWaiting) + 44;
+    for (int i = 1; i <= total; ++i) b.deliver("playlist_pointer[" + std::to_string(i) + "]");
+    b.platform.advance(10000);
+    const Lines sends = b.sends();
+    ASSERT_EQ(sends.size(), MessageHandler::kMaxWaiting);
+    EXPECT_EQ(sends.front(), "LinkSend(cdj,playlist_getitem[46])");
+    EXPECT_EQ(sends.back(), "LinkSend(cdj,playlist_getitem[" + std::to_string(total + 1) + "])");
+}
+
+TEST(MessageRetry, OtherFailuresEndTheMessageAtOnceAndTheNextIsNotHeld) {
+    MessageBoard b;
+    b.deliver(playing("Al", "Ar", "Ti", "3:00", "missing.jpg"));
+    b.deliver("time[0:07]");
+    EXPECT_EQ(b.text(board::ElapsedTime), "0:07");
+    b.platform.advance(60000);
+    EXPECT_EQ(b.platform.calls("LoadPicture").size(), 1u);
+    EXPECT_TRUE(b.platform.timers.empty());
+}
+
+// The whole window: the notify timer waits for a held message, and an unload cancels the retry.
+struct Window : testing::RunningBoard {
+    Window() {
+        platform.pictureFailures["p.jpg"] = {kDenied};
+        platform.pictures.insert("p.jpg");
+        platform.advance(1000);
+        deliver(playing("Al", "Ar", "Ti", "3:00", "p.jpg"));
+        deliver("echo[cdjon]");
+    }
+};
+
+TEST(MessageRetry, TheNotifyTimerWaitsForAHeldMessage) {
+    Window w;
+    w.platform.advance(9999);  // ticks at 5 s and 10 s; the echo is still waiting its turn
+    EXPECT_TRUE(w.platform.calls("MessageBox").empty());
+    EXPECT_TRUE(w.platform.calls("FindFirstFile").empty());
+    w.platform.advance(5000);  // the retry at 11 s, then the tick at 15 s sees the echo
+    EXPECT_EQ(w.platform.calls("MessageBox").size(), 1u);
+    EXPECT_EQ(w.platform.calls("LinkSend(cdj,echo[cdjon])").size(), 1u);
+}
+
+TEST(MessageRetry, AnUnloadDropsTheHeldMessage) {
+    Window w;
+    w.platform.window("Velmora")->events.mouseDown(1, 0, 0, 0);
+    w.platform.advance(60000);
+    EXPECT_EQ(w.platform.calls("LoadPicture").size(), 1u);
+    EXPECT_EQ(w.platform.log.back(), "Quit");
+    EXPECT_TRUE(w.platform.fatals.empty());
+}
+
+}  // namespace
+}  // namespace velmora
