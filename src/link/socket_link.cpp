@@ -158,8 +158,9 @@ void SocketLink::disconnected() {
 
 void SocketLink::ready() {
     state_ = State::Ready;
-    timer_->setEnabled(false);
-    retryMs_ = kFirstRetryMs;
+    // The pause shrinks back only once the connection has proved steady: a service that greets
+    // and hangs up at once must not be called four times a second.
+    arm(kSteadyMs);
     const std::string lines = overflowed_ ? restoreLines() : std::move(queue_);
     queue_.clear();
     overflowed_ = false;
@@ -188,6 +189,8 @@ void SocketLink::timerTick() {
         lost();  // no answer in time
     else if (state_ == State::Waiting)
         connect();
+    else if (state_ == State::Ready)
+        retryMs_ = kFirstRetryMs;
 }
 
 void SocketLink::arm(int milliseconds) {

@@ -40,6 +40,7 @@ class SocketLink final : public LinkControl, private platform::SocketEvents {
 
     static constexpr int kFirstRetryMs = 250;  // doubles after each failure
     static constexpr int kMaxRetryMs = 15000;
+    static constexpr int kSteadyMs = 15000;         // a connection up this long resets the pause
     static constexpr int kConnectTimeoutMs = 5000;  // connect and the service's first line
     static constexpr int kFinishMs = 300;           // the destructor's wait for the last writes
 

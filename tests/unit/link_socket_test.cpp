@@ -293,8 +293,26 @@ TEST(SocketLink, AfterALossTheEndpointsAndLastNotificationRequestsAreRestored) {
     // The half line of the old connection is not glued to the new one.
     h.socket().deliver("MSG cdjr whole\n");
     EXPECT_EQ(h.messages, Lines{"cdjr|whole"});
+}
 
-    // A good handshake resets the pause: a second loss is retried at the first pause again.
+TEST(SocketLink, OnlyASteadyConnectionResetsThePause) {
+    Harness h;
+    h.startUp();
+    h.connectAndGreet();
+    // A service that greets and hangs up at once is called less and less often.
+    std::vector<long long> pauses;
+    for (int i = 0; i < 5; ++i) {
+        h.socket().drop();
+        pauses.push_back(h.untilReconnect());
+        h.connectAndGreet();
+    }
+    EXPECT_EQ(pauses, (std::vector<long long>{250, 500, 1000, 2000, 4000}));
+
+    h.platform.advance(SocketLink::kSteadyMs - 1);
+    h.socket().drop();
+    EXPECT_EQ(h.untilReconnect(), 8000);
+    h.connectAndGreet();
+    h.platform.advance(SocketLink::kSteadyMs);
     h.socket().drop();
     EXPECT_EQ(h.untilReconnect(), SocketLink::kFirstRetryMs);
 }
