@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 
 namespace velmora::link {
 
@@ -34,10 +35,14 @@ Line endpointAndText(Line::Kind kind, std::string_view rest) {
     return out;
 }
 
-std::string joined(std::string_view verb, std::string_view endpoint, std::string_view last) {
+// The fields separated by single spaces, with the LF.
+std::string joined(std::initializer_list<std::string_view> fields) {
+    std::size_t size = fields.size();
+    for (auto field : fields) size += field.size();
     std::string line;
-    line.reserve(verb.size() + endpoint.size() + last.size() + 3);
-    line.append(verb).append(1, ' ').append(endpoint).append(1, ' ').append(last).append(1, '\n');
+    line.reserve(size);
+    for (auto field : fields) line.append(field).append(1, ' ');
+    line.back() = '\n';
     return line;
 }
 
@@ -110,37 +115,31 @@ bool LineReader::accept(std::string_view& line) {
 }
 
 std::string encodeHello() {
-    return std::string(kHello) + '\n';
+    return joined({kHello});
 }
 
 std::string encodeOpen(std::string_view endpoint, std::string_view options) {
-    return joined(kOpen, endpoint, options);
+    return joined({kOpen, endpoint, options});
 }
 
 std::string encodeSend(std::string_view endpoint, std::string_view text) {
-    return joined(kSend, endpoint, text);
+    return joined({kSend, endpoint, text});
 }
 
 std::string encodeClose(std::string_view endpoint) {
-    std::string line(kClose);
-    line.append(1, ' ').append(endpoint).append(1, '\n');
-    return line;
+    return joined({kClose, endpoint});
 }
 
 std::string encodeServiceHello(std::string_view description) {
-    std::string line(kHello);
-    line.append(1, ' ').append(description).append(1, '\n');
-    return line;
+    return joined({kHello, description});
 }
 
 std::string encodeMessage(std::string_view endpoint, std::string_view text) {
-    return joined(kMessage, endpoint, text);
+    return joined({kMessage, endpoint, text});
 }
 
 std::string encodeError(std::string_view text) {
-    std::string line(kError);
-    line.append(1, ' ').append(text).append(1, '\n');
-    return line;
+    return joined({kError, text});
 }
 
 Line parseClientLine(std::string_view line) {
