@@ -14,8 +14,9 @@ constexpr std::uint32_t kRgbInit = 1;             // CC_RGBINIT
 
 QString patternsOf(const std::string& pattern) {
     QStringList patterns;
-    for (const QString& one : QString::fromStdString(pattern).split(u';', Qt::SkipEmptyParts)) {
+    for (const QString& one : QString::fromStdString(pattern).split(u';')) {
         const QString trimmed = one.trimmed();
+        if (trimmed.isEmpty()) continue;
         // "*.*" means every file, also one without a dot in its name.
         patterns << (trimmed == QStringLiteral("*.*") ? QStringLiteral("*") : trimmed);
     }
