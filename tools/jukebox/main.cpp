@@ -1,0 +1,84 @@
+// velmora-jukebox: the other end of the board's link. Plays a playlist (the demo discs or an M3U
+// file) in real time and answers every board that connects.
+#include <csignal>
+#include <iostream>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include <asio/io_context.hpp>
+#include <asio/signal_set.hpp>
+
+#include "demo.h"
+#include "encoding.h"
+#include "m3u.h"
+#include "options.h"
+#include "server.h"
+#include "transcript.h"
+
+using namespace velmora::jukebox;
+
+namespace {
+
+constexpr std::string_view kName = "velmora-jukebox";
+
+Playlist loadPlaylist(const Options& options) {
+    if (options.demo) return demoPlaylist(demoCoverFolder());
+    PlaylistFile file = loadM3u(pathFromUtf8(options.playlist));
+    for (const std::string& warning : file.warnings)
+        std::cerr << kName << ": warning: " << warning << '\n';
+    return std::move(file.tracks);
+}
+
+std::string describe(const asio::ip::tcp::endpoint& endpoint) {
+    const auto address = endpoint.address();
+    const std::string host =
+        address.is_v6() ? "[" + address.to_string() + "]" : address.to_string();
+    return host + ":" + std::to_string(endpoint.port());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string_view> args(argv + 1, argv + argc);
+    Options options;
+    try {
+        options = parseOptions(args);
+    } catch (const UsageError& error) {
+        std::cerr << kName << ": " << error.what() << "\nTry '" << kName << " --help'.\n";
+        return 2;
+    }
+    if (options.help) {
+        std::cout << usage();
+        return 0;
+    }
+
+    try {
+        Playlist playlist = loadPlaylist(options);
+        const std::size_t tracks = playlist.size();
+        std::unique_ptr<Transcript> transcript;
+        if (!options.transcript.empty())
+            transcript = std::make_unique<Transcript>(pathFromUtf8(options.transcript));
+
+        asio::io_context io;
+        ServerConfig config;
+        config.host = options.host;
+        config.port = options.port;
+        config.speed = options.speed;
+        config.description = std::string(kName) + (options.demo ? " demo" : " playlist");
+        Server server(io, std::move(playlist), config, transcript.get());
+
+        asio::signal_set signals(io, SIGINT, SIGTERM);
+        signals.async_wait([&](const std::error_code& error, int) {
+            if (!error) server.stop();
+        });
+        std::cout << kName << ": listening on " << describe(server.endpoint()) << ", " << tracks
+                  << " tracks" << (options.demo ? " (demo)" : "") << std::endl;
+        io.run();
+        std::cout << kName << ": stopped" << std::endl;
+        return 0;
+    } catch (const std::exception& error) {
+        std::cerr << kName << ": " << error.what() << '\n';
+        return 1;
+    }
+}

@@ -1,0 +1,108 @@
+#include "messages.h"
+
+#include "encoding.h"
+#include "link/link_protocol.h"
+
+namespace velmora::jukebox {
+
+namespace {
+
+constexpr std::string_view kSeparator = "\",\"";
+constexpr std::string_view kOpeningQuote = "\u201C";
+constexpr std::string_view kClosingQuote = "\u201D";
+
+bool opensQuote(char previous) {
+    return previous == ' ' || previous == '(' || previous == '[' || previous == '{';
+}
+
+bool hasControlCharacter(std::string_view text) {
+    for (const char ch : text) {
+        const auto byte = static_cast<unsigned char>(ch);
+        if (byte < 0x20 || byte == 0x7F) return true;
+    }
+    return false;
+}
+
+// The fields of one entry, from the album to the "1" that marks an entry.
+void appendEntry(std::string& out, const Track& track, std::size_t position) {
+    out.append(textField(track.album)).append(kSeparator);
+    out.append(textField(track.artist)).append(kSeparator);
+    out.append(textField(track.title)).append(kSeparator);
+    if (track.lengthKnown) out.append(formatTime(track.seconds));
+    out.append(kSeparator);
+    out.append(pathField(track.picture)).append(kSeparator);
+    out.append(std::to_string(position)).append(kSeparator);
+    out.append("1\"]");
+}
+
+}  // namespace
+
+std::string formatTime(int seconds) {
+    if (seconds < 0) seconds = 0;
+    const int rest = seconds % 60;
+    std::string text = std::to_string(seconds / 60);
+    text += ':';
+    text += static_cast<char>('0' + rest / 10);
+    text += static_cast<char>('0' + rest % 10);
+    return text;
+}
+
+std::string textField(std::string_view text) {
+    std::string converted;
+    if (!link::isValidUtf8(text)) {
+        converted = fromWindows1252(text);
+        text = converted;
+    }
+    text = truncateUtf8(text, kMaxTextFieldBytes);
+    std::string out;
+    out.reserve(text.size() + 8);
+    char previous = ' ';
+    for (const char ch : text) {
+        const auto byte = static_cast<unsigned char>(ch);
+        if (ch == '"') {
+            out.append(opensQuote(previous) ? kOpeningQuote : kClosingQuote);
+        } else if (byte < 0x20 || byte == 0x7F) {
+            out += ' ';
+        } else {
+            out += ch;
+        }
+        previous = ch;
+    }
+    return out;
+}
+
+std::string pathField(std::string_view path) {
+    const bool intact = path.find(kSeparator) == std::string_view::npos && !path.ends_with("\",");
+    if (!intact || path.size() > kMaxPathFieldBytes || hasControlCharacter(path) ||
+        !link::isValidUtf8(path))
+        return {};
+    return std::string(path);
+}
+
+std::string timeMessage(int elapsedSeconds) {
+    return "time[" + formatTime(elapsedSeconds) + "]";
+}
+
+std::string playingMessage(const Track& track, std::size_t position) {
+    std::string out = "playing[\"";
+    appendEntry(out, track, position);
+    return out;
+}
+
+std::string pointerMessage(std::size_t position) {
+    return "playlist_pointer[" + std::to_string(position) + "]";
+}
+
+std::string itemMessage(std::string_view requested, const Track* track, std::size_t position) {
+    std::string out = "playlist_item[\"";
+    out.append(requested).append(kSeparator);
+    if (track) {
+        appendEntry(out, *track, position);
+    } else {
+        for (int field = 1; field <= 6; ++field) out.append(kSeparator);
+        out.append("0\"]");
+    }
+    return out;
+}
+
+}  // namespace velmora::jukebox

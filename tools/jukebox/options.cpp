@@ -1,0 +1,96 @@
+#include "options.h"
+
+#include <charconv>
+#include <cmath>
+#include <optional>
+#include <vector>
+
+namespace velmora::jukebox {
+
+namespace {
+
+std::uint16_t parsePort(std::string_view text) {
+    unsigned value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value > 65535)
+        throw UsageError("--port needs a number from 0 to 65535, not '" + std::string(text) + "'");
+    return static_cast<std::uint16_t>(value);
+}
+
+double parseSpeed(std::string_view text) {
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value) ||
+        value < kMinSpeed || value > kMaxSpeed)
+        throw UsageError("--speed needs a number from 0.01 to 1000000, not '" + std::string(text) +
+                         "'");
+    return value;
+}
+
+}  // namespace
+
+Options parseOptions(std::span<const std::string_view> args) {
+    Options options;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string_view name = args[i];
+        std::optional<std::string_view> inlineValue;
+        if (const auto equals = name.find('='); name.starts_with("--") && equals != name.npos) {
+            inlineValue = name.substr(equals + 1);
+            name = name.substr(0, equals);
+        }
+        const auto value = [&]() -> std::string_view {
+            if (inlineValue) return *inlineValue;
+            if (i + 1 >= args.size()) throw UsageError(std::string(name) + " needs a value");
+            return args[++i];
+        };
+        const auto flag = [&] {
+            if (inlineValue) throw UsageError(std::string(name) + " takes no value");
+            return true;
+        };
+
+        if (name == "--help" || name == "-h")
+            options.help = flag();
+        else if (name == "--demo")
+            options.demo = flag();
+        else if (name == "--host")
+            options.host = value();
+        else if (name == "--port")
+            options.port = parsePort(value());
+        else if (name == "--playlist")
+            options.playlist = value();
+        else if (name == "--speed")
+            options.speed = parseSpeed(value());
+        else if (name == "--transcript")
+            options.transcript = value();
+        else
+            throw UsageError("unknown option '" + std::string(args[i]) + "'");
+    }
+    if (options.help) return options;
+    if (options.host.empty()) throw UsageError("--host needs a value");
+    if (options.demo && !options.playlist.empty())
+        throw UsageError("--demo and --playlist cannot be used together");
+    if (!options.demo && options.playlist.empty())
+        throw UsageError("choose --demo or --playlist FILE");
+    return options;
+}
+
+std::string usage() {
+    return R"(Usage: velmora-jukebox (--demo | --playlist FILE.m3u) [options]
+
+Plays a jukebox's playlist in real time and tells every connected Velmora2000 board
+what is playing.
+
+  --demo              play the built-in discs, with generated covers
+  --playlist FILE     play an M3U playlist (#EXTINF length and "Artist - Title",
+                      #EXTALB album, folder.jpg or cover.jpg beside each file)
+  --host ADDRESS      address to listen on (default 127.0.0.1)
+  --port N            port to listen on (default 47321; 0 picks a free one)
+  --speed X           play X seconds per real second (0.01 to 1000000; default 1)
+  --transcript FILE   write every line received and sent to FILE
+  --help              show this text
+
+Stops on Ctrl+C or SIGTERM.
+)";
+}
+
+}  // namespace velmora::jukebox
