@@ -7,7 +7,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libasio-dev
   qt6-svg-dev libwmf-dev libemf2svg-dev
-  xvfb xauth xdotool x11-utils imagemagick fonts-liberation
+  xvfb xauth xdotool x11-utils imagemagick fonts-liberation python3
 )
 
 missing=()
