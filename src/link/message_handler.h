@@ -1,4 +1,10 @@
 // Interprets the jukebox's messages and keeps the board current.
+//
+// Every message is logged in List1; those of "cdjr" are read by their prefix. Texts and picture
+// paths are shown exactly as received, of any length. A step the system refuses access to (a
+// picture still being written, say) is tried again on a timer, never by sleeping, so the board
+// keeps drawing and can be dismissed meanwhile. Any other failure ends that message quietly and
+// keeps what its earlier steps changed.
 #pragma once
 
 #include <cstddef>
@@ -17,7 +23,9 @@ class MessageHandler {
   public:
     static constexpr int kRetryDelay = 10000;  // ms before a step refused access is tried again
     static constexpr int kMaxRetries = 3;      // per step
-    static constexpr std::size_t kMaxWaiting = 256;  // messages kept while one waits to retry
+    // Messages kept while one waits to retry; past that the oldest go, as later ones supersede
+    // them.
+    static constexpr std::size_t kMaxWaiting = 256;
 
     explicit MessageHandler(BoardContext& board) : board_(board) {}
     ~MessageHandler();
