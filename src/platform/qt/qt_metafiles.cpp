@@ -34,11 +34,10 @@ struct WmfApiDeleter {
     void operator()(wmfAPI* api) const { wmf_api_destroy(api); }
 };
 
-// libwmf's gd pixels are 0xAARRGGBB with a 7-bit transparency (0 opaque, 127 clear).
-QRgb fromGdPixel(unsigned pixel) {
-    const int transparency = static_cast<int>((pixel >> 24) & 0x7F);
-    return qRgba(static_cast<int>((pixel >> 16) & 0xFF), static_cast<int>((pixel >> 8) & 0xFF),
-                 static_cast<int>(pixel & 0xFF), 255 - transparency * 255 / 127);
+// Collects what libwmf writes out.
+int appendTo(void* buffer, char* bytes, int length) {
+    if (length > 0) static_cast<QByteArray*>(buffer)->append(bytes, length);
+    return length;
 }
 
 }  // namespace
@@ -76,24 +75,20 @@ QImage renderWmf(const QByteArray& data) {
     const QSize size = fitted(width, height);
     if (size.isEmpty()) return {};
 
+    // Handed over as PNG: an image left in gd's own form could not be freed through libwmf.
     wmf_gd_t* device = WMF_GD_GetData(api.get());
-    device->type = wmf_gd_image;
+    if (!(device->flags & WMF_GD_SUPPORTS_PNG)) return {};
+    QByteArray png;
+    device->type = wmf_gd_png;
+    device->flags |= WMF_GD_OUTPUT_MEMORY | WMF_GD_OWN_BUFFER;
+    device->sink.context = &png;
+    device->sink.function = &appendTo;
     device->bbox = box;
     device->width = static_cast<unsigned>(size.width());
     device->height = static_cast<unsigned>(size.height());
-    if (wmf_play(api.get(), 0, &box) != wmf_E_None || !device->gd_image) return {};
-    const int* pixels = wmf_gd_image_pixels(device->gd_image);
-    if (!pixels) return {};
-
-    // The pixels belong to the library's session: copy them out before it ends.
-    QImage image(size, QImage::Format_ARGB32);
-    for (int y = 0; y < size.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < size.width(); ++x)
-            line[x] = fromGdPixel(static_cast<unsigned>(*pixels++));
-    }
+    if (wmf_play(api.get(), 0, &box) != wmf_E_None) return {};
     wmf_mem_close(api.get());
-    return image;
+    return QImage::fromData(png, "PNG");
 }
 
 QImage renderEmf(const QByteArray& data) {
