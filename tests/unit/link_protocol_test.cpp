@@ -209,34 +209,5 @@ TEST(Lines, ParseWhatEachSideSends) {
     }
 }
 
-TEST(Lines, EncodedLinesParseBack) {
-    const std::string text = "playing A\",\"B & C\",\"\xC3\x89t\xC3\xA9";
-    struct Case {
-        std::string encoded;
-        bool fromService;
-        Line::Kind kind;
-        std::string text;
-    } cases[] = {
-        {encodeHello(), false, Line::Kind::Hello, ""},
-        {encodeOpen("cdj", "type=devtx"), false, Line::Kind::Open, "type=devtx"},
-        {encodeOpen("cdj", ""), false, Line::Kind::Open, ""},
-        {encodeSend("cdj", text), false, Line::Kind::Send, text},
-        {encodeSend("cdj", ""), false, Line::Kind::Send, ""},
-        {encodeClose("cdj"), false, Line::Kind::Close, ""},
-        {encodeServiceHello("demo"), true, Line::Kind::Hello, "demo"},
-        {encodeMessage("cdj", text), true, Line::Kind::Message, text},
-        {encodeError("no such endpoint"), true, Line::Kind::Error, "no such endpoint"},
-    };
-    for (const auto& c : cases) {
-        ASSERT_FALSE(c.encoded.empty());
-        EXPECT_EQ(c.encoded.back(), '\n');
-        Lines lines = feedAll({c.encoded});
-        ASSERT_EQ(lines.size(), 1u) << c.encoded;
-        const Line parsed = c.fromService ? parseServiceLine(lines[0]) : parseClientLine(lines[0]);
-        EXPECT_EQ(parsed.kind, c.kind) << c.encoded;
-        EXPECT_EQ(parsed.text, c.text) << c.encoded;
-    }
-}
-
 }  // namespace
 }  // namespace velmora::link
