@@ -1,6 +1,7 @@
 #include "platform/win32/form_window.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <numeric>
 
 #include <commctrl.h>
@@ -14,7 +15,8 @@ namespace velmora::win32 {
 
 namespace {
 
-constexpr wchar_t kFormClass[] = L"Velmora2000Form";
+constexpr wchar_t kFormClass[] = L"Velmora2000Form";      // the program's icon in its frame
+constexpr wchar_t kDialogClass[] = L"Velmora2000Dialog";  // a captioned form: no icon of its own
 
 // A form is a dialog (keyboard navigation, no default button) when a control takes the focus.
 bool takesKeyboard(const Form& form) {
@@ -53,12 +55,17 @@ void FormWindow::registerClasses(HINSTANCE instance) {
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.lpszClassName = kFormClass;
     RegisterClassExW(&wc);
+    wc.hIcon = nullptr;
+    wc.hIconSm = nullptr;
+    wc.lpszClassName = kDialogClass;
+    RegisterClassExW(&wc);
 }
 
 FormWindow::FormWindow(Win32Ui& ui, Form& form, platform::WindowEvents& events)
     : ui_(ui), form_(form), events_(events), dialog_(takesKeyboard(form)) {
     const Dpi& dpi = ui_.dpi();
-    DWORD style = WS_POPUP | WS_CLIPCHILDREN;
+    // No clipping of children: a frame paints only its outline and leaves its inside to the form.
+    DWORD style = WS_POPUP;
     DWORD exStyle = 0;
     RECT outline{0, 0, dpi.pixelsX(form_.width), dpi.pixelsY(form_.height)};
     int x = 0;
@@ -78,7 +85,8 @@ FormWindow::FormWindow(Win32Ui& ui, Form& form, platform::WindowEvents& events)
     backBrush_ = CreateSolidBrush(colourRef(form_.backColour()));
     natives_.resize(static_cast<size_t>(form_.count()));
 
-    hwnd_ = CreateWindowExW(exStyle, kFormClass, widen(form_.caption).c_str(), style, x, y,
+    hwnd_ = CreateWindowExW(exStyle, form_.caption.empty() ? kFormClass : kDialogClass,
+                            widen(form_.caption).c_str(), style, x, y,
                             outline.right - outline.left, outline.bottom - outline.top, nullptr,
                             nullptr, ui_.instance(), this);
     for (int i = 0; i < form_.count(); ++i) createChild(i);
@@ -102,7 +110,7 @@ FormWindow::~FormWindow() {
 void FormWindow::createChild(int index) {
     const Control& c = form_[index];
     const wchar_t* cls = nullptr;
-    DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
+    DWORD style = WS_CHILD;
     DWORD exStyle = 0;
     switch (c.kind) {
         case ControlKind::Label:

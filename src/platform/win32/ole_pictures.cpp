@@ -6,23 +6,44 @@ namespace velmora::win32 {
 
 namespace {
 
+constexpr LONGLONG kLargestPicture = 64 << 20;  // bytes; anything larger is no disc picture
+
 int himetricToPixels(long himetric, int dpi) {
     return static_cast<int>((static_cast<long long>(himetric) * dpi + 1270) / 2540);
 }
 
-// Tells a missing file from one we may not read, before the loader turns both into one error.
-void checkReadable(const std::wstring& path, const std::string& shown) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-        CloseHandle(file);
-        return;
+struct Handle {
+    HANDLE h;
+    ~Handle() {
+        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
     }
-    const DWORD error = GetLastError();
-    if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ||
-        error == ERROR_LOCK_VIOLATION)
-        throw Failure(ErrorCode::PermissionDenied, "Permission denied: " + shown);
-    throw Failure(ErrorCode::FileNotFound, "File not found: " + shown);
+};
+
+// The whole file in movable memory, for a stream; tells a missing file from one we may not read.
+HGLOBAL readFile(const std::wstring& path, const std::string& shown) {
+    Handle file{CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr)};
+    if (file.h == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ||
+            error == ERROR_LOCK_VIOLATION)
+            throw Failure(ErrorCode::PermissionDenied, "Permission denied: " + shown);
+        throw Failure(ErrorCode::FileNotFound, "File not found: " + shown);
+    }
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.h, &size) || size.QuadPart <= 0 || size.QuadPart > kLargestPicture)
+        throw Failure(ErrorCode::InvalidPicture, "Invalid picture: " + shown);
+    const DWORD bytes = static_cast<DWORD>(size.QuadPart);
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    if (!memory) throw Failure(ErrorCode::InvalidPicture, "Invalid picture: " + shown);
+    DWORD read = 0;
+    const BOOL ok = ReadFile(file.h, GlobalLock(memory), bytes, &read, nullptr);
+    GlobalUnlock(memory);
+    if (!ok || read != bytes) {
+        GlobalFree(memory);
+        throw Failure(ErrorCode::PermissionDenied, "Cannot read " + shown);
+    }
+    return memory;
 }
 
 }  // namespace
@@ -48,11 +69,17 @@ void OlePicture::render(HDC dc, const RECT& box) const {
 
 PictureRef OlePictures::load(const std::string& path) {
     if (path.empty()) return nullptr;
-    std::wstring wide = widen(path);
-    checkReadable(wide, path);
+    HGLOBAL memory = readFile(widen(path), path);
+    IStream* stream = nullptr;
+    if (FAILED(CreateStreamOnHGlobal(memory, TRUE, &stream))) {
+        GlobalFree(memory);
+        throw Failure(ErrorCode::InvalidPicture, "Invalid picture: " + path);
+    }
+    // The system's picture loader: bitmaps (run-length encoded too), GIF, JPEG, icons, WMF, EMF.
     IPicture* picture = nullptr;
-    HRESULT hr = OleLoadPicturePath(wide.data(), nullptr, 0, 0, IID_IPicture,
-                                    reinterpret_cast<void**>(&picture));
+    const HRESULT hr =
+        OleLoadPicture(stream, 0, FALSE, IID_IPicture, reinterpret_cast<void**>(&picture));
+    stream->Release();
     if (FAILED(hr) || !picture)
         throw Failure(ErrorCode::InvalidPicture, "Invalid picture: " + path);
     return std::make_shared<OlePicture>(picture);

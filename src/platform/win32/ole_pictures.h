@@ -1,5 +1,5 @@
-// Picture files through the system's OLE picture loader, which reads BMP (RLE-compressed too),
-// GIF, JPEG, ICO, WMF and EMF.
+// Picture files through the system's OLE picture loader (OleLoadPicture), which reads BMP
+// (RLE-compressed too), GIF, JPEG, ICO, WMF and EMF.
 #pragma once
 
 #include "platform/services.h"
