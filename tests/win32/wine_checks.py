@@ -113,13 +113,13 @@ def calls(path):
             continue
         if name in ("GetDesktopWindow", "GetWindowRect") and placed:
             continue  # the common controls asking, for a message box
-        placed = placed or name == "SetWindowPos"
         if name == "SystemParametersInfoW" and args[0] != 0x11:
             continue  # metrics and work area, read for drawing
         if name == "SetWindowPos" and not (args[6] & 0x40) and args[1] != 2**64 - 1:
             continue  # stacking the controls in tab order
         if name == "ShowWindow" and args[1] == 0:
             continue
+        placed = placed or name == "SetWindowPos"
         out.append((name, args))
     return out
 
