@@ -63,6 +63,8 @@ std::optional<platform::FileChoice> QtChoosers::chooseFile(const platform::FileR
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode((request.flags & kFileMustExist) ? QFileDialog::ExistingFile
                                                         : QFileDialog::AnyFile);
+    // The list shows each description as given; the patterns Qt needs stay out of sight.
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
     const QStringList filters = nameFilters(request.filters);
     dialog.setNameFilters(filters);
     const int selected = request.selectedFilter - 1;  // counts from 1
