@@ -109,6 +109,16 @@ TEST_F(Winsock, RefusedConnectionIsReportedLaterAndTheSocketCanTryAgain) {
     EXPECT_EQ(events.disconnects, 1);
 }
 
+TEST_F(Winsock, HostNameIsLookedUpWithoutWaiting) {
+    Listener service;
+    socket->connectTo("localhost", service.port);
+    socket->write("hello\n");
+    EXPECT_EQ(events.connects + events.disconnects, 0);
+    ASSERT_TRUE(pumpUntil([&] { return events.connects == 1; }, 20000));
+    service.accept();
+    EXPECT_EQ(service.read(6), "hello\n");
+}
+
 TEST_F(Winsock, UnknownHostIsReportedLater) {
     socket->connectTo("no-such-host.invalid", 47321);
     EXPECT_EQ(events.disconnects, 0);

@@ -86,9 +86,8 @@ FormWindow::FormWindow(Win32Ui& ui, Form& form, platform::WindowEvents& events)
     natives_.resize(static_cast<size_t>(form_.count()));
 
     hwnd_ = CreateWindowExW(exStyle, form_.caption.empty() ? kFormClass : kDialogClass,
-                            widen(form_.caption).c_str(), style, x, y,
-                            outline.right - outline.left, outline.bottom - outline.top, nullptr,
-                            nullptr, ui_.instance(), this);
+                            widen(form_.caption).c_str(), style, x, y, outline.right - outline.left,
+                            outline.bottom - outline.top, nullptr, nullptr, ui_.instance(), this);
     for (int i = 0; i < form_.count(); ++i) createChild(i);
     stackInTabOrder();
     form_.setObserver(this);

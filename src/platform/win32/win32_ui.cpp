@@ -52,7 +52,8 @@ LRESULT CALLBACK Win32Ui::messageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM
                 ui->runOneTask();
                 return 0;
             case kSocketMessage:
-                if (ui->socketHandler_) ui->socketHandler_(wParam, lParam);
+            case kLookupMessage:
+                if (ui->socketHandler_) ui->socketHandler_(msg, wParam, lParam);
                 return 0;
             default:
                 break;

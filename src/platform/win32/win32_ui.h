@@ -19,8 +19,9 @@ class Win32Timer;
 class Win32Ui final : public platform::Ui, public platform::Timers {
   public:
     static constexpr UINT kTaskMessage = WM_APP + 1;
-    static constexpr UINT kSocketMessage = WM_APP + 2;
-    static constexpr int kAppIcon = 1;  // resource id of the program's icon
+    static constexpr UINT kSocketMessage = WM_APP + 2;  // WSAAsyncSelect
+    static constexpr UINT kLookupMessage = WM_APP + 3;  // WSAAsyncGetHostByName
+    static constexpr int kAppIcon = 1;                  // resource id of the program's icon
 
     explicit Win32Ui(HINSTANCE instance);
     ~Win32Ui() override;
@@ -49,8 +50,8 @@ class Win32Ui final : public platform::Ui, public platform::Timers {
     HINSTANCE instance() const { return instance_; }
     HWND messageWindow() const { return messageWindow_; }
     const Dpi& dpi() const { return dpi_; }
-    // Socket events arrive as kSocketMessage on the message window.
-    void onSocketMessage(std::function<void(WPARAM, LPARAM)> handler) {
+    // kSocketMessage and kLookupMessage on the message window go to handler.
+    void onSocketMessage(std::function<void(UINT, WPARAM, LPARAM)> handler) {
         socketHandler_ = std::move(handler);
     }
 
@@ -70,7 +71,7 @@ class Win32Ui final : public platform::Ui, public platform::Timers {
     std::deque<std::function<void()>> tasks_;
     std::map<UINT_PTR, Win32Timer*> timers_;
     UINT_PTR nextTimerId_ = 1;
-    std::function<void(WPARAM, LPARAM)> socketHandler_;
+    std::function<void(UINT, WPARAM, LPARAM)> socketHandler_;
     std::vector<HWND> dialogs_;
     int exitCode_ = 0;
 };

@@ -1,6 +1,7 @@
 #include "platform/win32/winsock_network.h"
 
 #include <chrono>
+#include <cstring>
 
 #include "platform/win32/win32_ui.h"
 
@@ -19,7 +20,7 @@ bool wouldBlock() {
 WinsockNetwork::WinsockNetwork(Win32Ui& ui) : ui_(ui) {
     WSADATA data;
     started_ = WSAStartup(MAKEWORD(2, 2), &data) == 0;
-    ui_.onSocketMessage([this](WPARAM w, LPARAM l) { socketMessage(w, l); });
+    ui_.onSocketMessage([this](UINT m, WPARAM w, LPARAM l) { socketMessage(m, w, l); });
 }
 
 WinsockNetwork::~WinsockNetwork() {
@@ -32,8 +33,13 @@ std::unique_ptr<platform::StreamSocket> WinsockNetwork::createSocket(
     return std::make_unique<WinsockSocket>(*this, events);
 }
 
-void WinsockNetwork::socketMessage(WPARAM wParam, LPARAM lParam) {
-    // A message queued for a socket closed since then finds nothing.
+void WinsockNetwork::socketMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    // A message queued for a socket or a lookup ended since then finds nothing.
+    if (msg == Win32Ui::kLookupMessage) {
+        auto lookup = lookups_.find(reinterpret_cast<HANDLE>(wParam));
+        if (lookup != lookups_.end()) lookup->second->resolved(WSAGETASYNCERROR(lParam));
+        return;
+    }
     auto found = sockets_.find(static_cast<SOCKET>(wParam));
     if (found == sockets_.end()) return;
     found->second->event(WSAGETSELECTEVENT(lParam), WSAGETSELECTERROR(lParam));
@@ -50,37 +56,58 @@ void WinsockSocket::connectTo(const std::string& host, std::uint16_t port) {
     release();
     ++generation_;
     outbox_.clear();
+    state_ = State::Connecting;  // writes wait from here on
+    announced_ = false;
+    port_ = port;
 
+    // An address given as a number needs no lookup.
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_protocol = IPPROTO_TCP;
-    hints.ai_flags = AI_NUMERICSERV;
+    hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
     addrinfo* found = nullptr;
-    const std::string service = std::to_string(port);
-    // HACK: a name lookup blocks; the service's address is a number or a name the hosts file or
-    // the local resolver's cache answers at once, so the wait stays short.
-    if (getaddrinfo(host.c_str(), service.c_str(), &hints, &found) != 0 || !found) {
+    if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) == 0 && found) {
+        start(found->ai_addr, static_cast<int>(found->ai_addrlen));
+        freeaddrinfo(found);
+        return;
+    }
+    // A name: the system looks it up and answers on the message window, so the UI never waits.
+    hostent_.assign(MAXGETHOSTSTRUCT, '\0');
+    lookup_ = WSAAsyncGetHostByName(network_.ui_.messageWindow(), Win32Ui::kLookupMessage,
+                                    host.c_str(), hostent_.data(), MAXGETHOSTSTRUCT);
+    if (!lookup_) {
         fail();
         return;
     }
-    socket_ = socket(found->ai_family, found->ai_socktype, found->ai_protocol);
+    network_.lookups_[lookup_] = this;
+}
+
+void WinsockSocket::resolved(int error) {
+    network_.lookups_.erase(lookup_);
+    lookup_ = nullptr;
+    const auto* entry = reinterpret_cast<const hostent*>(hostent_.data());
+    if (error != 0 || entry->h_addrtype != AF_INET || !entry->h_addr_list[0]) {
+        fail();
+        return;
+    }
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port_);
+    memcpy(&address.sin_addr, entry->h_addr_list[0], sizeof address.sin_addr);
+    start(reinterpret_cast<const sockaddr*>(&address), sizeof address);
+}
+
+void WinsockSocket::start(const sockaddr* address, int length) {
+    socket_ = socket(address->sa_family, SOCK_STREAM, IPPROTO_TCP);
     bool started = socket_ != INVALID_SOCKET &&
                    WSAAsyncSelect(socket_, network_.ui_.messageWindow(), Win32Ui::kSocketMessage,
                                   FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE) == 0;
     if (started) {
         network_.sockets_[socket_] = this;
-        started = connect(socket_, found->ai_addr, static_cast<int>(found->ai_addrlen)) == 0 ||
-                  wouldBlock();
+        started = connect(socket_, address, length) == 0 || wouldBlock();
     }
-    freeaddrinfo(found);
-    if (!started) {
-        release();
-        fail();
-        return;
-    }
-    state_ = State::Connecting;
-    announced_ = false;
+    if (!started) fail();
 }
 
 void WinsockSocket::write(std::string_view bytes) {
@@ -96,6 +123,11 @@ void WinsockSocket::close() {
 }
 
 void WinsockSocket::release() {
+    if (lookup_) {
+        WSACancelAsyncRequest(lookup_);
+        network_.lookups_.erase(lookup_);
+        lookup_ = nullptr;
+    }
     if (socket_ != INVALID_SOCKET) {
         network_.sockets_.erase(socket_);
         closesocket(socket_);  // unsent data still leaves, in the background

@@ -25,11 +25,12 @@ class WinsockNetwork final : public platform::Network {
 
   private:
     friend class WinsockSocket;
-    void socketMessage(WPARAM wParam, LPARAM lParam);
+    void socketMessage(UINT msg, WPARAM wParam, LPARAM lParam);
 
     Win32Ui& ui_;
     bool started_ = false;
     std::map<SOCKET, WinsockSocket*> sockets_;  // the live ones, by handle
+    std::map<HANDLE, WinsockSocket*> lookups_;  // name lookups under way, by task
 };
 
 class WinsockSocket final : public platform::StreamSocket {
@@ -49,6 +50,8 @@ class WinsockSocket final : public platform::StreamSocket {
     friend class WinsockNetwork;
     enum class State { Closed, Connecting, Connected };
 
+    void start(const sockaddr* address, int length);
+    void resolved(int error);
     void event(int what, int error);
     void flush();
     void fail();  // tells the core later, from the message loop
@@ -57,6 +60,9 @@ class WinsockSocket final : public platform::StreamSocket {
     WinsockNetwork& network_;
     platform::SocketEvents& events_;
     SOCKET socket_ = INVALID_SOCKET;
+    HANDLE lookup_ = nullptr;  // the name lookup under way
+    std::string hostent_;      // where the system writes its answer
+    std::uint16_t port_ = 0;
     State state_ = State::Closed;
     std::string outbox_;
     bool announced_ = false;   // connected() was raised for this connection
