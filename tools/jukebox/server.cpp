@@ -64,7 +64,7 @@ void Server::accept() {
             // Out of descriptors, most likely: wait rather than spin.
             acceptRetry_.expires_after(kAcceptRetry);
             acceptRetry_.async_wait([this](const std::error_code& aborted) {
-                if (!aborted) accept();
+                if (!aborted && !stopped_) accept();
             });
             return;
         }
@@ -96,8 +96,9 @@ void Server::tick() {
         static_cast<double>(player_.nextSecondAt()) / config_.speed);
     clock_.expires_at(
         std::max(start_ + std::chrono::ceil<Clock::duration>(due), Clock::now() + kMinTick));
+    // A wake-up already on its way when stop() cancels the wait still arrives without error.
     clock_.async_wait([this](const std::error_code& error) {
-        if (!error) tick();
+        if (!error && !stopped_) tick();
     });
 }
 

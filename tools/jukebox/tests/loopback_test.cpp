@@ -222,3 +222,33 @@ TEST(LoopbackTranscript, RecordsBothDirectionsInOrder) {
 
 }  // namespace
 }  // namespace velmora::jukebox
+
+namespace velmora::jukebox {
+namespace {
+
+// Stopping must leave nothing to run, however the clock's and the stopper's wake-ups fall.
+TEST(LoopbackStop, StoppingLetsTheServiceEndAtAnyMoment) {
+    for (int attempt = 0; attempt < 40; ++attempt) {
+        asio::io_context io;
+        ServerConfig config;
+        config.port = 0;
+        config.speed = 1e6;
+        Server server(io, discs(), config);
+        LoopbackClient client(io, server.endpoint().port());
+        client.write(
+            "VELMORA-LINK 1\nOPEN cdj type=devtx\nOPEN cdjr type=devrx\n"
+            "SEND cdj notify_playing_timecode[on]\n");
+        asio::steady_timer stopper(io, std::chrono::microseconds(500 + 97 * attempt));
+        stopper.async_wait([&](const std::error_code&) {
+            server.stop();
+            client.close();
+        });
+        const auto start = std::chrono::steady_clock::now();
+        io.run_for(2s);
+        ASSERT_TRUE(io.stopped()) << "still running after stop, attempt " << attempt;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+    }
+}
+
+}  // namespace
+}  // namespace velmora::jukebox

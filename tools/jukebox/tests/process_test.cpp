@@ -90,14 +90,33 @@ class Program {
     }
 
     // Waits for the end (sending `signal` first, if any): the exit status, and everything the
-    // program wrote to standard output and error that was not read yet.
-    int finish(int signal = 0, std::string* output = nullptr) {
+    // program wrote to standard output and error that was not read yet. Both pipes are drained
+    // together, so a program with much to say on one of them cannot stall; one that has not
+    // ended after `timeout` is killed.
+    int finish(int signal = 0, std::string* output = nullptr,
+               std::chrono::milliseconds timeout = 20s) {
         if (signal) kill(pid_, signal);
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
         std::string text = outText_;
-        for (const int fd : {out_, err_}) {
-            char chunk[512];
-            for (ssize_t bytes; (bytes = read(fd, chunk, sizeof chunk)) > 0;)
-                text.append(chunk, static_cast<std::size_t>(bytes));
+        pollfd pipes[] = {{out_, POLLIN, 0}, {err_, POLLIN, 0}};
+        while (pipes[0].fd >= 0 || pipes[1].fd >= 0) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0 || poll(pipes, 2, static_cast<int>(left.count())) <= 0) {
+                kill(pid_, SIGKILL);
+                text +=
+                    "\n(killed: still running after " + std::to_string(timeout.count()) + " ms)";
+                break;
+            }
+            for (pollfd& pipe : pipes) {
+                if (pipe.fd < 0 || !pipe.revents) continue;
+                char chunk[512];
+                const auto bytes = read(pipe.fd, chunk, sizeof chunk);
+                if (bytes <= 0)
+                    pipe.fd = -1;  // poll skips it from now on
+                else
+                    text.append(chunk, static_cast<std::size_t>(bytes));
+            }
         }
         int status = 0;
         waitpid(pid_, &status, 0);
