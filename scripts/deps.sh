@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs, through apt, whatever the build and the tests need and this machine lacks.
+# Arguments name further packages a particular test needs (scripts/test-win32.sh).
 set -euo pipefail
 
 packages=(
@@ -8,6 +9,7 @@ packages=(
   qt6-base-dev libasio-dev
   qt6-svg-dev libwmf-dev libemf2svg-dev
   xvfb xauth xdotool x11-utils imagemagick fonts-liberation python3
+  "$@"
 )
 
 missing=()

@@ -9,23 +9,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
-packages=(
-  cmake make g++ pkg-config libasio-dev
-  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest
-  wine wine64 xvfb xauth xdotool x11-utils imagemagick python3 python3-pefile fonts-liberation
-)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  echo "Installing: ${missing[*]}"
-  sudo_cmd=()
-  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-  "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends \
-    "${missing[@]}"
-fi
+# The Linux build's packages, and the cross compiler, GoogleTest's sources, Wine and pefile.
+scripts/deps.sh g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine wine64 \
+  python3-pefile
 python=/usr/bin/python3  # Debian's, which has pefile
 
 work=$(mktemp -d /tmp/velmora-win32.XXXXXX)

@@ -11,8 +11,8 @@ int main() {
     wchar_t path[MAX_PATH];
     GetModuleFileNameW(nullptr, path, MAX_PATH);
     wcscat_s(path, L".txt");
-    FILE* out = _wfopen(path, L"wb");
-    if (!out) return 1;
+    FILE* out = nullptr;
+    if (_wfopen_s(&out, path, L"wb") != 0 || !out) return 1;
     if (length > 0) fwrite(text, 1, static_cast<size_t>(length - 1), out);
     fclose(out);
     return 0;
