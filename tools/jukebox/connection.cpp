@@ -84,11 +84,12 @@ void Connection::onRead(const std::error_code& error, std::size_t bytes) {
     }
     Conversation::Output out;
     reader_.feed(std::string_view(input_.data(), bytes), [&](std::string_view line) {
-        if (conversation_.finished()) return;
+        if (!open_ || conversation_.finished()) return;
         if (context_.transcript) context_.transcript->received(id_, line);
         conversation_.handleLine(line, context_.player, out);
+        send(out);  // line by line, so the transcript shows each answer after its question
+        out.clear();
     });
-    send(out);
     if (!open_) return;
     if (conversation_.finished()) {
         lingering_ = true;

@@ -190,7 +190,7 @@ TEST_F(TightLoopback, ABoardThatDoesNotReadIsDisconnected) {
     EXPECT_EQ(steady->readLine(), "MSG cdjr echo[cdjon]");
 }
 
-TEST(LoopbackTranscript, RecordsBothDirectionsInOrder) {
+TEST(LoopbackTranscript, RecordsEachAnswerAfterItsQuestion) {
     testing::TempFolder folder;
     const auto file = folder.path() / "transcript.log";
     {
@@ -202,8 +202,8 @@ TEST(LoopbackTranscript, RecordsBothDirectionsInOrder) {
         LoopbackClient client(io, server.endpoint().port());
         client.write(
             "VELMORA-LINK 1\nOPEN cdj type=devtx\nOPEN cdjr type=devrx\n"
-            "SEND cdj echo[\x1b]\n");
-        ASSERT_TRUE(client.readLineStarting("MSG cdjr echo["));
+            "SEND cdj echo[\x1b]\nSEND cdj playlist_getpointer\n");
+        ASSERT_TRUE(client.readLineStarting("MSG cdjr playlist_pointer["));
     }
     std::ifstream in(file);
     std::vector<std::string> lines;
@@ -214,6 +214,8 @@ TEST(LoopbackTranscript, RecordsBothDirectionsInOrder) {
                                                "#1 < OPEN cdjr type=devrx",
                                                "#1 < SEND cdj echo[\\x1B]",
                                                "#1 > MSG cdjr echo[\\x1B]",
+                                               "#1 < SEND cdj playlist_getpointer",
+                                               "#1 > MSG cdjr playlist_pointer[1]",
                                                "#1 * closed: service stopping"};
     ASSERT_GE(lines.size(), 2u);
     EXPECT_TRUE(lines[0].starts_with("#1 * connected from 127.0.0.1:")) << lines[0];
