@@ -144,7 +144,7 @@ TEST(Socket, FinishWaitsForTheConnectAndTheWrites) {
     const std::string big(20 * 1024, 'x');
     socket->write("CLOSE cdjr\n");
     socket->write(big);
-    socket->finish(2000);
+    socket->finish(300);
     EXPECT_EQ(socket->pendingBytes(), 0u);
     socket.reset();
     ASSERT_TRUE(waitUntil([&] { return std::size_t(peer.got.size()) == 11 + big.size(); }));

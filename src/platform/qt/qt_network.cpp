@@ -5,6 +5,10 @@
 #include <QTimer>
 #include <algorithm>
 
+#ifdef Q_OS_UNIX
+#include <sys/socket.h>
+#endif
+
 namespace velmora::qt {
 namespace {
 
@@ -16,6 +20,14 @@ struct Nested {
     Nested& operator=(const Nested&) = delete;
     int& level_;
 };
+
+void shutdownWrites(qintptr descriptor) {
+#ifdef Q_OS_UNIX
+    if (descriptor >= 0) ::shutdown(static_cast<int>(descriptor), SHUT_WR);
+#else
+    (void)descriptor;
+#endif
+}
 
 }  // namespace
 
@@ -91,6 +103,15 @@ void QtStreamSocket::finish(int timeoutMs) {
     while (socket_->state() == QAbstractSocket::ConnectedState && socket_->bytesToWrite() > 0 &&
            left() > 0)
         if (!socket_->waitForBytesWritten(left())) break;
+    if (socket_->state() != QAbstractSocket::ConnectedState || socket_->bytesToWrite() > 0) return;
+
+    // A lingering close: say we are done, then read until the peer closes too. Closing with its
+    // answers unread would reset the connection, and a reset can cost the peer our last lines.
+    shutdownWrites(socket_->socketDescriptor());
+    while (socket_->state() == QAbstractSocket::ConnectedState && left() > 0) {
+        if (!socket_->waitForReadyRead(left())) break;
+        socket_->readAll();
+    }
 }
 
 void QtStreamSocket::onConnected() {

@@ -23,6 +23,7 @@ class QtStreamSocket final : public platform::StreamSocket {
     void write(std::string_view bytes) override;
     std::size_t pendingBytes() const override;
     void close() override;
+    // Also ends the connection gracefully: no write may follow.
     void finish(int timeoutMs) override;
 
   private:

@@ -1,0 +1,135 @@
+#!/usr/bin/env bash
+# Whole-process figures of velmora2000, reported and never asserted (docs/benchmarks.md):
+#   1. "/P" from exec to exit against a jukebox service on loopback (hyperfine median), on the
+#      offscreen platform and on an X server (Xvfb);
+#   2. "/S" from exec to the board's window mapped on the X server (median of many runs);
+#   3. resident memory of the running board;
+#   4. CPU used by the running board over IDLE_SECONDS (60) with no service reachable.
+# VELMORA_BUILD_DIR picks another build folder than build/default; RUNS the number of runs.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build="${VELMORA_BUILD_DIR:-build/default}"
+program="$(realpath "$build/src/platform/qt/velmora2000")"
+runs="${RUNS:-40}"
+idle_seconds="${IDLE_SECONDS:-60}"
+for tool in hyperfine python3 Xvfb xev xdotool; do
+  command -v "$tool" >/dev/null || { echo "bench/startup.sh needs $tool" >&2; exit 1; }
+done
+[ -x "$program" ] || { echo "build $program first (cmake --build $build)" >&2; exit 1; }
+
+work="$(mktemp -d)"
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# The program's own settings folder, so nothing of the user's is read or written.
+export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime"
+mkdir -p "$XDG_CONFIG_HOME/velmora2000" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+use_port() { printf '[Service]\nHost=127.0.0.1\nPort=%s\n' "$1" >"$XDG_CONFIG_HOME/velmora2000/Slinkx.ini"; }
+
+# A jukebox service that greets each client and counts the conversations that ended properly.
+cat >"$work/service.py" <<'EOF'
+import socket, sys, threading
+server = socket.socket()
+server.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+server.bind(("127.0.0.1", 0))
+server.listen(64)
+open(sys.argv[1], "w").write(str(server.getsockname()[1]))
+done = 0
+def serve(client):
+    global done
+    lines = []
+    for line in client.makefile("rb"):
+        lines.append(line.strip())
+        if len(lines) == 1:
+            client.sendall(b"VELMORA-LINK 1 bench service\n")
+    if lines and lines[-1] == b"CLOSE cdjr":
+        done += 1
+        open(sys.argv[2], "w").write(str(done))
+while True:
+    client, _ = server.accept()
+    threading.Thread(target=serve, args=(client,), daemon=True).start()
+EOF
+python3 "$work/service.py" "$work/port" "$work/done" &
+pids+=($!)
+for _ in $(seq 50); do [ -s "$work/port" ] && break; sleep 0.1; done
+port="$(cat "$work/port")"
+use_port "$port"
+
+exec 3>"$work/display"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+pids+=($!)
+exec 3>&-
+for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+export DISPLAY=":$(cat "$work/display")"
+
+# Wall-clock times swing with the machine's load; the CPU the process used does much less.
+summary() {
+  python3 -c "import json,sys; r=json.load(open(sys.argv[1]))['results'][0]; print('median %.1f ms wall (min %.1f), CPU %.1f ms user + %.1f ms system' % (r['median']*1000, r['min']*1000, r['user']*1000, r['system']*1000))" "$1"
+}
+echo "Load average before: $(cut -d' ' -f1-3 /proc/loadavg); $(nproc) cores"
+
+echo "== velmora2000 /P, exec to exit, service on loopback ($runs runs)"
+for platform in offscreen xcb; do
+  before="$(cat "$work/done" 2>/dev/null || echo 0)"
+  QT_QPA_PLATFORM="$platform" hyperfine -N --warmup 3 --runs "$runs" --style basic \
+    --export-json "$work/p-$platform.json" "$program /P" >/dev/null
+  after="$(cat "$work/done" 2>/dev/null || echo 0)"
+  echo "  $platform: $(summary "$work/p-$platform.json");" \
+    "complete conversations: $((after - before)) of $((runs + 3))"
+done
+
+echo "== velmora2000 /S, exec to the board's window mapped (Xvfb 1280x1024, $runs runs)"
+python3 - "$program" "$runs" <<'EOF'
+import glob, statistics, subprocess, sys, time
+program, runs = sys.argv[1], int(sys.argv[2])
+def cpu_ms(pid):  # CPU used so far by all of the process's threads
+    total = 0
+    for stat in glob.glob("/proc/%d/task/*/schedstat" % pid):
+        total += int(open(stat).read().split()[0])
+    return total / 1e6
+xev = subprocess.Popen(["stdbuf", "-oL", "xev", "-root", "-event", "substructure"],
+                       stdout=subprocess.PIPE, text=True)
+time.sleep(0.5)
+times, cpu = [], []
+for _ in range(runs + 2):
+    start = time.monotonic()
+    board = subprocess.Popen([program, "/S"])
+    for line in xev.stdout:
+        if line.startswith("MapNotify"):
+            break
+    times.append((time.monotonic() - start) * 1000)
+    cpu.append(cpu_ms(board.pid))
+    time.sleep(0.2)
+    # Two moves: the first position is only recorded, the second ends the board.
+    subprocess.run(["xdotool", "mousemove", "10", "10"])
+    time.sleep(0.05)
+    subprocess.run(["xdotool", "mousemove", "20", "20"])
+    if board.wait(timeout=10) != 0:
+        sys.exit("the board did not end cleanly")
+xev.kill()
+times, cpu = times[2:], cpu[2:]  # warm-up
+print("  median %.1f ms wall (min %.1f, max %.1f), CPU %.1f ms (median);"
+      " every run ended by the mouse with exit code 0"
+      % (statistics.median(times), min(times), max(times), statistics.median(cpu)))
+EOF
+
+echo "== the running board: resident memory, and CPU over ${idle_seconds} s with no service"
+use_port 9  # discard: nobody listens on loopback
+"$program" /S &
+board=$!
+pids+=("$board")
+sleep 3
+grep -E 'VmRSS|VmHWM' "/proc/$board/status" | sed 's/^/  /'
+ticks() { awk '{print $14 + $15}' "/proc/$board/stat"; }
+t0="$(ticks)"
+sleep "$idle_seconds"
+t1="$(ticks)"
+python3 -c "import os,sys; t=int(sys.argv[1]); print('  CPU: %d ticks in %s s = %.3f%% of one core' % (t, sys.argv[2], 100.0 * t / os.sysconf('SC_CLK_TCK') / float(sys.argv[2])))" \
+  "$((t1 - t0))" "$idle_seconds"
+kill "$board"
