@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "board_fields.h"
+#include "link/field_splitter.h"
 #include "link/link_protocol.h"
 
 namespace velmora::jukebox {
@@ -57,6 +58,18 @@ TEST(Messages, BoardCutsEveryNameBackIntoItsField) {
             EXPECT_TRUE(link::isValidUtf8(message));
         }
     }
+}
+
+// The board's own splitter agrees with the layout rules above.
+TEST(Messages, TheBoardsSplitterCutsThemTheSameWay) {
+    const std::string name = "\"Fuse Box\" Lullaby, \",\" & \u00e9";
+    const Track track{name, "Simon & Garfunkel", "ends with \",", 308, true, "/a\"/b.bmp"};
+    const std::string message = playingMessage(track, 3);
+    const auto fields = boardFields(message);
+    ASSERT_TRUE(fields);
+    link::FieldSplitter splitter(link::dropFirst(message, 9).value());
+    for (const std::string& field : *fields)
+        EXPECT_EQ(splitter.next(), std::optional<std::string_view>(field));
 }
 
 TEST(Messages, NamesKeepTheirTextButNotStraightQuotesOrControls) {
