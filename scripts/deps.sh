@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev libasio-dev
   qt6-svg-dev libwmf-dev libemf2svg-dev
   xvfb xauth xdotool x11-utils imagemagick fonts-liberation python3
+  dbus-daemon
   "$@"
 )
 

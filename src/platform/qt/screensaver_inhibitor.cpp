@@ -22,7 +22,7 @@ QDBusMessage call(const QString& method) {
 void ScreenSaverInhibitor::inhibit() {
     releaseWanted_ = false;
     if (cookie_ || asking_) return;
-    QDBusConnection bus = QDBusConnection::sessionBus();
+    QDBusConnection bus = this->bus();
     if (!bus.isConnected()) return;
     QDBusMessage message = call(QStringLiteral("Inhibit"));
     message << QStringLiteral("Velmora2000") << QStringLiteral("Showing the now-playing board");
@@ -55,7 +55,12 @@ void ScreenSaverInhibitor::release() {
 void ScreenSaverInhibitor::sendUnInhibit(std::uint32_t cookie) {
     QDBusMessage message = call(QStringLiteral("UnInhibit"));
     message << cookie;
-    QDBusConnection::sessionBus().call(message, QDBus::NoBlock);
+    bus().call(message, QDBus::NoBlock);
+}
+
+QDBusConnection ScreenSaverInhibitor::bus() {
+    if (!bus_) bus_ = QDBusConnection::sessionBus();
+    return *bus_;
 }
 
 }  // namespace velmora::qt
