@@ -58,8 +58,7 @@ void Connection::close(std::string_view reason) {
     std::error_code ignored;
     lingerTimer_.cancel();
     socket_.close(ignored);
-    pending_ = {};
-    writing_ = {};
+    pending_ = {};  // writing_ stays until its write's handler has run: the socket may hold it
     if (context_.transcript) context_.transcript->event(id_, "closed: " + std::string(reason));
     context_.closed(id_);
 }

@@ -1,12 +1,12 @@
 #include "player.h"
 
-#include <cassert>
+#include <stdexcept>
 #include <utility>
 
 namespace velmora::jukebox {
 
 Player::Player(Playlist tracks) : tracks_(std::move(tracks)) {
-    assert(!tracks_.empty());
+    if (tracks_.empty()) throw std::invalid_argument("a jukebox needs at least one track");
     for (auto& track : tracks_) {
         if (track.seconds < 1) track.seconds = 1;
         roundMs_ += track.seconds * 1000LL;

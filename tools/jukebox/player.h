@@ -22,7 +22,7 @@ class PlayerListener {
 
 class Player {
   public:
-    // `tracks` must not be empty.
+    // Throws std::invalid_argument when `tracks` is empty.
     explicit Player(Playlist tracks);
 
     const Playlist& playlist() const { return tracks_; }
