@@ -11,6 +11,8 @@ namespace velmora::jukebox {
 namespace {
 
 constexpr auto kLingerTime = std::chrono::seconds(2);
+// An output buffer that grew past this during a burst is given back once it is written.
+constexpr std::size_t kKeptBufferBytes = 64 * 1024;
 
 std::string_view withoutNewline(std::string_view line) {
     return line.ends_with('\n') ? line.substr(0, line.size() - 1) : line;
@@ -125,6 +127,7 @@ void Connection::onWritten(const std::error_code& error) {
         return;
     }
     writing_.clear();
+    if (writing_.capacity() > kKeptBufferBytes) writing_ = std::string();
     if (lingering_ && pending_.empty()) {
         linger();
         return;
