@@ -134,7 +134,8 @@ void SettingsDialog::chooseColour(int row) {
 // The window goes once the current event is over, never under its own handler.
 void SettingsDialog::close() {
     closing_ = true;
-    services_.ui.post([this] {
+    services_.ui.post([this, alive = std::weak_ptr<bool>(alive_)] {
+        if (alive.expired()) return;  // the dialog went first
         window_.reset();
         if (closed_) closed_();
     });

@@ -17,7 +17,7 @@ std::vector<platform::FileFilter> fileFilters(std::string_view text);
 
 class SettingsDialog final : public platform::WindowEvents {
   public:
-    // closed runs once the window is gone; it must not destroy the dialog itself (post that).
+    // closed runs once the window is gone; it must not destroy the dialog.
     SettingsDialog(platform::Services& services, std::function<void()> closed);
     ~SettingsDialog() override;
 
@@ -50,6 +50,7 @@ class SettingsDialog final : public platform::WindowEvents {
     std::string pictureFullPath_;
     std::unique_ptr<platform::Window> window_;
     bool closing_ = false;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);  // for tasks posted by close
 };
 
 }  // namespace velmora::settings

@@ -17,14 +17,9 @@ void Application::start() {
 // The dialog loads before it is shown; a failing load ends the program with the start-up's report.
 void Application::showSettings() {
     ++openWindows_;
-    settings_ = std::make_unique<settings::SettingsDialog>(services_, [this] { settingsClosed(); });
+    settings_ = std::make_unique<settings::SettingsDialog>(services_, [this] { windowGone(); });
     settings_->load();
     settings_->show();
-}
-
-void Application::settingsClosed() {
-    services_.ui.post([this] { settings_.reset(); });
-    windowGone();
 }
 
 void Application::windowGone() {

@@ -24,13 +24,12 @@ class Application {
 
   private:
     void showSettings();
-    void settingsClosed();
     void windowGone();
 
     platform::Services& services_;
     LinkFactory& links_;
     std::unique_ptr<MainWindow> main_;
-    std::unique_ptr<settings::SettingsDialog> settings_;
+    std::unique_ptr<settings::SettingsDialog> settings_;  // its window goes when it closes
     int openWindows_ = 0;
 };
 

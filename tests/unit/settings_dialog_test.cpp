@@ -269,6 +269,16 @@ TEST(SettingsDialog, ClosesOnceWhateverArrivesAfterwards) {
     EXPECT_EQ(d.closed, 1);
 }
 
+TEST(SettingsDialog, ADialogGoneBeforeItsCloseRanLeavesNothingBehind) {
+    Dialog d;
+    d.open();
+    d.events().clicked(Command3);
+    d.dialog.reset();
+    d.platform.runPosted();
+    EXPECT_EQ(d.closed, 0);
+    EXPECT_TRUE(d.platform.windows.empty());
+}
+
 // A store that fails from its n-th write on.
 struct FailingStore final : platform::SettingsStore {
     FakePlatform& p;

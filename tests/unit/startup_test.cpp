@@ -202,7 +202,7 @@ TEST(StartUp, ConfigurationModeEndsWhenTheDialogCloses) {
         EXPECT_TRUE(h.platform.quitCalled);
         EXPECT_TRUE(h.platform.windows.empty());
         EXPECT_EQ(h.platform.calls("SaveSetting").size(), how == How::Ok ? 11u : 0u);
-        EXPECT_EQ(h.app.settingsDialog(), nullptr);
+        EXPECT_EQ(h.platform.window("SettingsForm"), nullptr);
     }
 }
 
