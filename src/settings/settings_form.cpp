@@ -35,8 +35,9 @@ Control make(std::string name, ControlKind kind, std::string text, float left, f
     c.width = width;
     c.height = height;
     c.tabIndex = tabIndex;
-    // The dialog wears the desktop's own font and colours.
-    c.font.name.clear();
+    // The desktop's colours, but a font the twip layout was drawn for: a desktop font larger than
+    // 8 points would clip "Section Title :" and "Background :".
+    c.font = Font{"Arial", 8.25f, 400};
     c.foreColour = kSystemButtonText;
     c.backColour = kSystemButtonFace;
     return c;
