@@ -49,6 +49,7 @@ def serve(client):
         lines.append(line.strip())
         if len(lines) == 1:
             client.sendall(b"VELMORA-LINK 1 bench service\n")
+    client.close()  # the board ends its side first and waits for ours
     if lines and lines[-1] == b"CLOSE cdjr":
         done += 1
         open(sys.argv[2], "w").write(str(done))
@@ -106,13 +107,19 @@ for _ in range(runs + 2):
             break
     times.append((time.monotonic() - start) * 1000)
     cpu.append(cpu_ms(board.pid))
-    time.sleep(0.2)
-    # Two moves: the first position is only recorded, the second ends the board.
-    subprocess.run(["xdotool", "mousemove", "10", "10"])
-    time.sleep(0.05)
-    subprocess.run(["xdotool", "mousemove", "20", "20"])
-    if board.wait(timeout=10) != 0:
-        sys.exit("the board did not end cleanly")
+    # Moves to and fro: the first position seen is only recorded, the next one ends the board.
+    for i in range(200):
+        subprocess.run(["xdotool", "mousemove", str(10 + 10 * (i % 2)), "10"])
+        try:
+            code = board.wait(timeout=0.05)
+            break
+        except subprocess.TimeoutExpired:
+            pass
+    else:
+        board.kill()
+        sys.exit("the board did not end on the mouse")
+    if code != 0:
+        sys.exit("the board ended with exit code %d" % code)
 xev.kill()
 times, cpu = times[2:], cpu[2:]  # warm-up
 print("  median %.1f ms wall (min %.1f, max %.1f), CPU %.1f ms (median);"

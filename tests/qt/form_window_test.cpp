@@ -231,6 +231,26 @@ TEST(FormWindow, TextFieldWearsItsColoursAndFontAndTakesNoInput) {
     EXPECT_EQ(swatch->palette().color(QPalette::Window), QColor(0, 0, 255));
 }
 
+// A field shows a text that does not fit from its beginning, not its middle.
+TEST(FormWindow, ATextTooWideShowsItsBeginning) {
+    Dialog d;
+    QWidget* field = d.window->widgetOf(Dialog::Field);  // 200 x 30 pixels
+    const auto firstInkColumn = [&] {
+        const QImage shot = field->grab().toImage();
+        const QColor background = shot.pixelColor(0, 0);
+        for (int x = 0; x < shot.width(); ++x)
+            for (int y = 0; y < shot.height(); ++y)
+                if (shot.pixelColor(x, y) != background) return x;
+        return -1;
+    };
+    d.form.setText(Dialog::Field, "ab");
+    EXPECT_GT(firstInkColumn(), 60);
+    d.form.setText(Dialog::Field, std::string(40, 'W'));
+    const int column = firstInkColumn();
+    EXPECT_GE(column, 0);
+    EXPECT_LE(column, 4);
+}
+
 TEST(FormWindow, ListStaysHiddenWithItsItems) {
     Dialog d;
     d.window->show();

@@ -11,6 +11,7 @@
 
 #include "platform/qt/qt_colours.h"
 #include "platform/qt/qt_picture_box.h"
+#include "platform/qt/qt_text_field.h"
 
 namespace velmora::qt {
 namespace {
@@ -55,7 +56,6 @@ bool usesFormColours(ControlKind kind) {
 
 QtFormWindow::QtFormWindow(Form& form, platform::WindowEvents& events, TwipScale scale)
     : form_(form), events_(events), scale_(scale) {
-    setAttribute(Qt::WA_DeleteOnClose, false);
     setMouseTracking(true);
     setAutoFillBackground(true);
     setWindowTitle(fromUtf8(form_.caption));
@@ -85,15 +85,17 @@ QWidget* QtFormWindow::createWidget(int index) {
 
     QWidget* w = nullptr;
     switch (c.kind) {
-        case ControlKind::Label:
-        case ControlKind::TextField: {
+        case ControlKind::Label: {
             auto* label = new QLabel(parent);
-            label->setTextFormat(Qt::PlainText);  // "<b>" from the jukebox is text, not markup
+            label->setTextFormat(Qt::PlainText);  // "<b>" in a caption is text, not markup
             label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
             label->setAutoFillBackground(true);
             w = label;
             break;
         }
+        case ControlKind::TextField:
+            w = new TextField(parent);
+            break;
         case ControlKind::EditBox: {
             auto* edit = new QLineEdit(parent);
             connect(edit, &QLineEdit::textEdited, this, [this, index](const QString& text) {

@@ -8,6 +8,7 @@ namespace velmora::qt {
 
 void PictureBox::setPicture(PictureRef picture) {
     picture_ = std::move(picture);
+    scaled_ = QPixmap();
     update();
 }
 
@@ -16,8 +17,10 @@ void PictureBox::paintEvent(QPaintEvent*) {
     painter.fillRect(rect(), palette().color(QPalette::Window));
     const auto* native = dynamic_cast<const QtPicture*>(picture_.get());
     if (!native || native->image().isNull()) return;
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(rect(), native->image());
+    if (scaled_.size() != size())
+        scaled_ = QPixmap::fromImage(
+            native->image().scaled(size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    painter.drawPixmap(0, 0, scaled_);
 }
 
 }  // namespace velmora::qt

@@ -1,6 +1,7 @@
 // The picture box: its picture stretched to fill the whole box, whatever the picture's own shape.
 #pragma once
 
+#include <QPixmap>
 #include <QWidget>
 
 #include "platform/form.h"
@@ -18,6 +19,7 @@ class PictureBox final : public QWidget {
 
   private:
     PictureRef picture_;
+    QPixmap scaled_;  // the picture at the box's size, made at the first paint after a change
 };
 
 }  // namespace velmora::qt

@@ -1,0 +1,70 @@
+// The screen, the posted tasks and the end of the program.
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QScreen>
+
+#include "platform/qt/qt_ui.h"
+#include "qt_test_util.h"
+
+namespace velmora::qt {
+namespace {
+
+TEST(Ui, DesktopRectEndsAtTheRightAndBottomEdges) {
+    QtUi ui;
+    ui.setDesktopForTest(QRect(0, 0, 1280, 1024));
+    const PixelRect r = ui.desktopRect();
+    EXPECT_EQ(std::vector<int>({r.left, r.top, r.right, r.bottom}),
+              std::vector<int>({0, 0, 1280, 1024}));
+    ui.setDesktopForTest(QRect(100, 50, 800, 600));
+    const PixelRect s = ui.desktopRect();
+    EXPECT_EQ(std::vector<int>({s.left, s.top, s.right, s.bottom}),
+              std::vector<int>({100, 50, 900, 650}));
+}
+
+TEST(Ui, ScreenSizeInTwipsAtTheScreensDpi) {
+    QtUi ui;
+    ui.setDesktopForTest(QRect(0, 0, 1280, 1024));
+    const double dpi = QGuiApplication::primaryScreen()->logicalDotsPerInchX();
+    EXPECT_DOUBLE_EQ(ui.scale().perPixelX, 1440.0 / dpi);
+    const TwipSize size = ui.screenSize();
+    EXPECT_FLOAT_EQ(size.width, static_cast<float>(1280 * 1440.0 / dpi));
+    EXPECT_FLOAT_EQ(size.height,
+                    static_cast<float>(1024 * 1440.0 /
+                                       QGuiApplication::primaryScreen()->logicalDotsPerInchY()));
+}
+
+TEST(Ui, PostedTasksRunLaterInOrder) {
+    QtUi ui;
+    std::string ran;
+    ui.post([&] {
+        ran += "a";
+        ui.post([&] { ran += "c"; });
+    });
+    ui.post([&] { ran += "b"; });
+    EXPECT_EQ(ran, "");
+    EXPECT_TRUE(test::waitUntil([&] { return ran.size() == 3; }));
+    EXPECT_EQ(ran, "abc");
+}
+
+// The program may end before its event loop runs; a failure's exit code outlives a later quit.
+TEST(Ui, AFailureEndsTheProgramWithCodeOne) {
+    QtUi quiet;
+    quiet.quit();
+    EXPECT_TRUE(quiet.finished());
+    EXPECT_EQ(quiet.exitCode(), 0);
+
+    QtUi ui;
+    EXPECT_FALSE(ui.finished());
+    testing::internal::CaptureStderr();
+    ui.reportFatal("Overflow: 70000 is not a 16-bit value");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "velmora2000: Overflow: 70000 is not a 16-bit value\n");
+    EXPECT_TRUE(ui.finished());
+    EXPECT_EQ(ui.exitCode(), 1);
+    ui.quit();
+    EXPECT_EQ(ui.exitCode(), 1);
+}
+
+}  // namespace
+}  // namespace velmora::qt
