@@ -116,6 +116,10 @@ QWidget* QtFormWindow::createWidget(int index) {
         }
         case ControlKind::Frame:
             w = new QGroupBox(parent);
+            // The caption sits on the frame's top line, its children placed from the outline.
+            w->setStyleSheet(QStringLiteral(
+                "QGroupBox { border: 1px solid palette(mid); margin-top: 0.5em; }"
+                "QGroupBox::title { subcontrol-origin: margin; left: 6px; padding: 0 2px; }"));
             break;
         case ControlKind::Swatch:
             w = new QWidget(parent);
