@@ -10,7 +10,7 @@ namespace {
 
 const QString kService = QStringLiteral("org.freedesktop.ScreenSaver");
 const QString kPath = QStringLiteral("/org/freedesktop/ScreenSaver");
-constexpr int kTimeoutMs = 2000;
+constexpr int kTimeoutMs = 500;
 
 QDBusMessage call(const QString& method) {
     return QDBusMessage::createMethodCall(kService, kPath, kService, method);
@@ -55,7 +55,8 @@ void ScreenSaverInhibitor::release() {
 void ScreenSaverInhibitor::sendUnInhibit(std::uint32_t cookie) {
     QDBusMessage message = call(QStringLiteral("UnInhibit"));
     message << cookie;
-    bus().call(message, QDBus::NoBlock);
+    // Waited for: the program may end right after, and the message must not be lost with it.
+    bus().call(message, QDBus::Block, kTimeoutMs);
 }
 
 QDBusConnection ScreenSaverInhibitor::bus() {
