@@ -20,9 +20,6 @@
 #include "platform/qt/qt_pictures.h"
 #include "qt_test_util.h"
 
-// Controls below name only the fields that matter; the rest keep their defaults.
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-
 namespace velmora::qt {
 namespace {
 
@@ -85,77 +82,47 @@ struct Dialog {
         form.caption = "Options & More";
         form.clientWidth = 6000;
         form.clientHeight = 4500;
+        struct Row {
+            const char* name;
+            ControlKind kind;
+            const char* text;
+            float left, top, width, height;
+            int tabIndex = -1;
+            int container = -1;
+        };
         using K = ControlKind;
-        form.add({.name = "Caption",
-                  .kind = K::Label,
-                  .left = 150,
-                  .top = 150,
-                  .width = 1500,
-                  .height = 300,
-                  .text = "R&B"});
-        form.add({.name = "Field",
-                  .kind = K::TextField,
-                  .left = 150,
-                  .top = 600,
-                  .width = 3000,
-                  .height = 450,
-                  .font = {"Arial", 21.75f, 700},
-                  .foreColour = 0x0000C0C0,
-                  .backColour = 0x00400000,
-                  .text = "Rock & Roll <b>"});
-        form.add({.name = "Save",
-                  .kind = K::Button,
-                  .left = 4500,
-                  .top = 150,
-                  .width = 1200,
-                  .height = 375,
-                  .text = "Save & Quit",
-                  .tabIndex = 2});
-        const int frame = form.add({.name = "Frame",
-                                    .kind = K::Frame,
-                                    .left = 150,
-                                    .top = 1500,
-                                    .width = 4500,
-                                    .height = 1500,
-                                    .text = "Sound & Vision"});
-        form.add({.name = "Name",
-                  .kind = K::EditBox,
-                  .left = 150,
-                  .top = 300,
-                  .width = 2700,
-                  .height = 375,
-                  .text = "song.mp3",
-                  .container = frame,
-                  .tabIndex = 0});
-        form.add({.name = "Select",
-                  .kind = K::Button,
-                  .left = 3150,
-                  .top = 1800,
-                  .width = 1200,
-                  .height = 375,
-                  .text = "Select",
-                  .tabIndex = 1});
-        form.add({.name = "Swatch",
-                  .kind = K::Swatch,
-                  .left = 4800,
-                  .top = 1500,
-                  .width = 375,
-                  .height = 375,
-                  .backColour = 0x000000FF});
-        form.add({.name = "List",
-                  .kind = K::List,
-                  .left = 150,
-                  .top = 3150,
-                  .width = 1500,
-                  .height = 600,
-                  .visible = false});
-        form.add({.name = "Tick", .kind = K::Timer});
-        form.add({.name = "Picture",
-                  .kind = K::Picture,
-                  .left = 4800,
-                  .top = 3000,
-                  .width = 600,
-                  .height = 300});
+        const Row rows[] = {
+            {"Caption", K::Label, "R&B", 150, 150, 1500, 300},
+            {"Field", K::TextField, "Rock & Roll <b>", 150, 600, 3000, 450},
+            {"Save", K::Button, "Save & Quit", 4500, 150, 1200, 375, 2},
+            {"Frame", K::Frame, "Sound & Vision", 150, 1500, 4500, 1500},
+            {"Name", K::EditBox, "song.mp3", 150, 300, 2700, 375, 0, Frame},
+            {"Select", K::Button, "Select", 3150, 1800, 1200, 375, 1},
+            {"Swatch", K::Swatch, "", 4800, 1500, 375, 375},
+            {"List", K::List, "", 150, 3150, 1500, 600},
+            {"Tick", K::Timer, "", 0, 0, 0, 0},
+            {"Picture", K::Picture, "", 4800, 3000, 600, 300},
+        };
+        for (const Row& r : rows) {
+            Control c;
+            c.name = r.name;
+            c.kind = r.kind;
+            c.text = r.text;
+            c.left = r.left;
+            c.top = r.top;
+            c.width = r.width;
+            c.height = r.height;
+            c.tabIndex = r.tabIndex;
+            c.container = r.container;
+            if (c.kind == K::TextField) {
+                c.font = Font{"Arial", 21.75f, 700};
+                c.foreColour = 0x0000C0C0;
+                c.backColour = 0x00400000;
+            }
+            if (c.kind == K::Swatch) c.backColour = 0x000000FF;
+            c.visible = c.kind != K::List;
+            form.add(std::move(c));
+        }
         window = std::make_unique<QtFormWindow>(form, events, k96Dpi);
     }
     template <class W>
