@@ -63,7 +63,7 @@ QtFormWindow::QtFormWindow(Form& form, platform::WindowEvents& events, TwipScale
     applyFormColour();
 
     widgets_.assign(static_cast<size_t>(form_.count()), nullptr);
-    for (int i = 0; i < form_.count(); ++i) widgets_[static_cast<size_t>(i)] = createWidget(i);
+    for (int i = 0; i < form_.count(); ++i) createWidget(i);
     applyTabOrder();
     form_.setObserver(this);
 }
@@ -77,7 +77,7 @@ QWidget* QtFormWindow::widgetOf(int control) const {
     return widgets_[static_cast<size_t>(control)];
 }
 
-QWidget* QtFormWindow::createWidget(int index) {
+void QtFormWindow::createWidget(int index) {
     const Control& c = form_[index];
     QWidget* parent = this;
     if (c.container >= 0 && c.container < index && widgetOf(c.container))
@@ -133,7 +133,7 @@ QWidget* QtFormWindow::createWidget(int index) {
             break;
         case ControlKind::Timer:
         case ControlKind::LinkHost:
-            return nullptr;
+            return;  // nothing to draw
     }
 
     // Presses and moves over a control are the control's own: they never reach the window.
@@ -148,7 +148,6 @@ QWidget* QtFormWindow::createWidget(int index) {
     if (c.kind == ControlKind::Picture) static_cast<PictureBox*>(w)->setPicture(c.picture);
     w->setEnabled(c.enabled);
     w->setVisible(c.visible);
-    return w;
 }
 
 void QtFormWindow::changed(int control, Property what) {

@@ -34,7 +34,7 @@ class QtFormWindow final : public QWidget, public platform::Window, private Form
 
   private:
     void changed(int control, Property what) override;
-    QWidget* createWidget(int index);
+    void createWidget(int index);
     void applyGeometry(int index);
     void applyFont(int index);
     void applyColours(int index);
