@@ -36,6 +36,9 @@ enum class Property : std::uint8_t {
     Enabled,
 };
 
+// How a label or text field sets its text inside its box.
+enum class Alignment : std::uint8_t { Centre, Left };
+
 struct Font {
     std::string name = "Arial";  // empty: the platform's default dialog font
     float size = 8.25f;          // points
@@ -64,6 +67,7 @@ struct Control {
     std::string text;  // caption or contents
     PictureRef picture;
     std::vector<std::string> items;
+    Alignment alignment = Alignment::Centre;
     bool visible = true;
     bool enabled = true;
     int container = -1;  // index of the frame holding this control, or -1

@@ -65,9 +65,12 @@ Form makeSettingsForm() {
     form.height = form.clientHeight;
     form.setBackColour(kSystemButtonFace);
 
-    for (int row = 0; row < kColourRows; ++row)
-        form.add(make("Label" + std::to_string(row + 1), ControlKind::Label, kRowCaptions[row], 120,
-                      kRowTop + row * kRowPitch, 1095, 255));
+    for (int row = 0; row < kColourRows; ++row) {
+        Control caption = make("Label" + std::to_string(row + 1), ControlKind::Label,
+                               kRowCaptions[row], 120, kRowTop + row * kRowPitch, 1095, 255);
+        caption.alignment = Alignment::Left;  // a caption reads into its swatch
+        form.add(std::move(caption));
+    }
     for (int row = 0; row < kColourRows; ++row) {
         Control swatch = make(std::string("ShowColor") + kRowNames[row], ControlKind::Swatch, "",
                               1440, kRowTop + row * kRowPitch, 375, 375);

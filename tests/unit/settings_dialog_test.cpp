@@ -1,6 +1,8 @@
 // The options dialog: its design, load, "OK", "Cancel", the close box and the choosers.
 #include <gtest/gtest.h>
 
+#include "display/board_design.h"
+
 #include <algorithm>
 
 #include "fake/fake_platform.h"
@@ -105,6 +107,10 @@ TEST(SettingsForm, ControlsSitWhereDesignedWithTheirCaptions) {
         EXPECT_EQ(form[buttonOfRow(row)].top, 120 + 480 * row);
         EXPECT_EQ(form[buttonOfRow(row)].name, std::string("Textcolor") + kColourKeys[row]);
     }
+    // The row captions read into their swatches; the board's own labels stay centred.
+    for (int row = 0; row < kColourRows; ++row)
+        EXPECT_EQ(form[form.find("Label" + std::to_string(row + 1))].alignment, Alignment::Left);
+    EXPECT_EQ(board::makeBoard()[board::Label1].alignment, Alignment::Centre);
     EXPECT_GT(form.find("Command2"), form.find("Frame1"));
     EXPECT_GT(form.find("Command5"), form.find("Frame2"));
 }

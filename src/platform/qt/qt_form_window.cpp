@@ -88,7 +88,8 @@ void QtFormWindow::createWidget(int index) {
         case ControlKind::Label: {
             auto* label = new QLabel(parent);
             label->setTextFormat(Qt::PlainText);  // "<b>" in a caption is text, not markup
-            label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+            label->setAlignment(
+                (c.alignment == Alignment::Left ? Qt::AlignLeft : Qt::AlignHCenter) | Qt::AlignTop);
             label->setAutoFillBackground(true);
             w = label;
             break;

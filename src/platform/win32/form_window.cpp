@@ -114,7 +114,7 @@ void FormWindow::createChild(int index) {
     switch (c.kind) {
         case ControlKind::Label:
             cls = WC_STATICW;
-            style |= SS_CENTER | SS_NOPREFIX;
+            style |= (c.alignment == Alignment::Left ? SS_LEFT : SS_CENTER) | SS_NOPREFIX;
             break;
         case ControlKind::TextField:  // written by the program only
             cls = WC_EDITW;
