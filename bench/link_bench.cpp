@@ -51,7 +51,7 @@ BENCHMARK(BM_LineReaderFlood)->Arg(65536);
 struct Connected {
     fake::FakePlatform platform;
     platform::Services services = platform.services();
-    SocketLink link{services};
+    link::SocketLink link{services};
     std::string tx = "cdj", rx = "cdjr";
 
     Connected() {

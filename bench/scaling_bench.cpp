@@ -30,7 +30,7 @@ class MapStore final : public platform::SettingsStore {
 constexpr TwipSize k1366x768{1366 * 15, 768 * 15};
 
 void BM_DesignOnly(benchmark::State& state) {
-    for (auto _ : state) benchmark::DoNotOptimize(board::makeBoard());
+    for (auto _ : state) benchmark::DoNotOptimize(display::makeBoard());
 }
 BENCHMARK(BM_DesignOnly);
 
@@ -43,8 +43,8 @@ void BM_DesignScaledAndColoured(benchmark::State& state) {
              {"Time", "Section", "Title", "Artist", "CDTitle", "NextSong", "Background"})
             store.write("Velmora2000", "Default_color", key, "12632256");
     for (auto _ : state) {
-        Form board = board::makeBoard();
-        board::applyScalingAndColours(board, k1366x768, store);
+        Form board = display::makeBoard();
+        display::applyScalingAndColours(board, k1366x768, store);
         benchmark::DoNotOptimize(board);
     }
 }

@@ -96,8 +96,8 @@ int main(int argc, char** argv) {
     store.write("Slinkx", "Service", "Port", std::to_string(ntohs(address.sin_port)));
     velmora::qt::QtPlatform platform(QStringList{"velmora2000", "/S"});
     velmora::platform::Services services = platform.services(&store);
-    velmora::SocketLinkFactory links(services);
-    velmora::Application app(services, links);
+    velmora::link::SocketLinkFactory links(services);
+    velmora::shell::Application app(services, links);
     app.start();
 
     // The board's text is looked at from an idle timer: a change is seen within one loop turn.
@@ -105,7 +105,7 @@ int main(int argc, char** argv) {
     QTimer watch;
     watch.setInterval(0);
     QObject::connect(&watch, &QTimer::timeout, [&] {
-        const std::string& text = app.mainWindow()->form()[velmora::board::ElapsedTime].text;
+        const std::string& text = app.mainWindow()->form()[velmora::display::ElapsedTime].text;
         if (text.empty()) return;
         int value = std::atoi(text.c_str());
         if (value != last && value > 0 && value <= kMessages) {

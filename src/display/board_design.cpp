@@ -1,6 +1,6 @@
 #include "display/board_design.h"
 
-namespace velmora::board {
+namespace velmora::display {
 namespace {
 
 struct Row {
@@ -112,4 +112,4 @@ Form makeBoard() {
     return form;
 }
 
-}  // namespace velmora::board
+}  // namespace velmora::display

@@ -3,7 +3,7 @@
 
 #include "platform/form.h"
 
-namespace velmora::board {
+namespace velmora::display {
 
 // Indices of the board's controls in the form, in creation order.
 enum Id : int {
@@ -38,4 +38,4 @@ inline constexpr Colour kBlack = 0;
 
 Form makeBoard();
 
-}  // namespace velmora::board
+}  // namespace velmora::display

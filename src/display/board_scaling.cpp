@@ -6,7 +6,7 @@
 #include "settings/colour_text.h"
 #include "settings/settings_keys.h"
 
-namespace velmora::board {
+namespace velmora::display {
 namespace {
 
 // The controls whose text colour follows a setting, in the order they are scaled and coloured.
@@ -92,4 +92,4 @@ void applyScalingAndColours(Form& board, TwipSize screen, platform::SettingsStor
     scaleGeometryAndFont(board, List1, f);
 }
 
-}  // namespace velmora::board
+}  // namespace velmora::display

@@ -4,7 +4,7 @@
 #include "platform/form.h"
 #include "platform/services.h"
 
-namespace velmora::board {
+namespace velmora::display {
 
 // The horizontal and vertical factors from the design canvas to the screen.
 struct ScaleFactors {
@@ -21,4 +21,4 @@ ScaleFactors scaleFactorsFor(TwipSize screen);
 // the control's current colour).
 void applyScalingAndColours(Form& board, TwipSize screen, platform::SettingsStore& store);
 
-}  // namespace velmora::board
+}  // namespace velmora::display

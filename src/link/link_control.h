@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-namespace velmora {
+namespace velmora::link {
 
 class LinkControl {
   public:
@@ -39,4 +39,4 @@ class LinkFactory {
     virtual std::unique_ptr<LinkControl> createLink() = 0;
 };
 
-}  // namespace velmora
+}  // namespace velmora::link

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
-namespace velmora {
+namespace velmora::link {
 
 namespace {
 
@@ -249,4 +249,4 @@ std::unique_ptr<LinkControl> SocketLinkFactory::createLink() {
     return std::make_unique<SocketLink>(services_);
 }
 
-}  // namespace velmora
+}  // namespace velmora::link

@@ -16,7 +16,7 @@
 #include "link/link_protocol.h"
 #include "platform/services.h"
 
-namespace velmora {
+namespace velmora::link {
 
 // What LinkOpen, LinkSend and LinkClose return. Every value fits 16 bits.
 enum LinkResult : std::int32_t {
@@ -122,4 +122,4 @@ class SocketLinkFactory final : public LinkFactory {
     platform::Services services_;
 };
 
-}  // namespace velmora
+}  // namespace velmora::link

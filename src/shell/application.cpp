@@ -1,8 +1,8 @@
 #include "shell/application.h"
 
-namespace velmora {
+namespace velmora::shell {
 
-Application::Application(platform::Services& services, LinkFactory& links)
+Application::Application(platform::Services& services, link::LinkFactory& links)
     : services_(services), links_(links) {}
 
 Application::~Application() = default;
@@ -17,7 +17,7 @@ void Application::start() {
 // The dialog loads before it is shown; a failing load ends the program with the start-up's report.
 void Application::showSettings() {
     ++openWindows_;
-    settings_ = std::make_unique<settings::SettingsDialog>(services_, [this] { windowGone(); });
+    settings_ = std::make_unique<dialog::SettingsDialog>(services_, [this] { windowGone(); });
     settings_->load();
     settings_->show();
 }
@@ -26,4 +26,4 @@ void Application::windowGone() {
     if (--openWindows_ == 0) services_.ui.quit();
 }
 
-}  // namespace velmora
+}  // namespace velmora::shell

@@ -6,31 +6,31 @@
 
 #include "link/link_control.h"
 #include "platform/services.h"
-#include "settings/settings_dialog.h"
+#include "dialog/settings_dialog.h"
 #include "shell/main_window.h"
 
-namespace velmora {
+namespace velmora::shell {
 
 class Application {
   public:
-    Application(platform::Services& services, LinkFactory& links);
+    Application(platform::Services& services, link::LinkFactory& links);
     ~Application();
 
     // Creates the main window hidden with its design layout and runs its load handler.
     void start();
 
     MainWindow* mainWindow() { return main_.get(); }
-    settings::SettingsDialog* settingsDialog() { return settings_.get(); }
+    dialog::SettingsDialog* settingsDialog() { return settings_.get(); }
 
   private:
     void showSettings();
     void windowGone();
 
     platform::Services& services_;
-    LinkFactory& links_;
+    link::LinkFactory& links_;
     std::unique_ptr<MainWindow> main_;
-    std::unique_ptr<settings::SettingsDialog> settings_;  // its window goes when it closes
+    std::unique_ptr<dialog::SettingsDialog> settings_;  // its window goes when it closes
     int openWindows_ = 0;
 };
 
-}  // namespace velmora
+}  // namespace velmora::shell

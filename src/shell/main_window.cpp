@@ -5,7 +5,7 @@
 #include "display/board_design.h"
 #include "display/board_scaling.h"
 
-namespace velmora {
+namespace velmora::shell {
 
 namespace {
 constexpr char kTxEndpoint[] = "cdj";
@@ -24,19 +24,19 @@ std::string runModeOf(const std::string& commandLine) {
     return mode;
 }
 
-MainWindow::MainWindow(platform::Services& services, LinkFactory& links, Hooks hooks)
+MainWindow::MainWindow(platform::Services& services, link::LinkFactory& links, Hooks hooks)
     : services_(services),
       hooks_(std::move(hooks)),
-      form_(board::makeBoard()),
+      form_(display::makeBoard()),
       slinkx_(links.createLink()),
       slinkx1_(links.createLink()),
-      board_(std::make_unique<BoardContext>(services, form_, *slinkx_)),
+      board_(std::make_unique<board::BoardState>(services, form_, *slinkx_)),
       messages_(*board_),
       notify_(*board_) {
     slinkx_->onLinkMessage([this](std::string& endpoint, std::string& message) {
         guarded([&] { messages_.handle(endpoint, message); });
     });
-    tmrNotify_ = services_.timers.createTimer(board::kNotifyInterval, true,
+    tmrNotify_ = services_.timers.createTimer(display::kNotifyInterval, true,
                                               [this] { guarded([this] { notify_.tick(); }); });
     window_ = services_.ui.createWindow(form_, *this);
 }
@@ -48,12 +48,12 @@ void MainWindow::load() {
 }
 
 void MainWindow::startUp() {
-    BoardContext& b = *board_;
+    board::BoardState& b = *board_;
     b.txEndpoint = kTxEndpoint;
     b.rxEndpoint = kRxEndpoint;
     b.echoReceived = 0;
 
-    board::applyScalingAndColours(form_, services_.ui.screenSize(), services_.settings);
+    display::applyScalingAndColours(form_, services_.ui.screenSize(), services_.settings);
 
     b.lastResult = toInt16(slinkx_->LinkOpen(b.txEndpoint, "type=devtx", 1, 1, 0));
     b.lastResult = toInt16(slinkx_->LinkOpen(b.rxEndpoint, "type=devrx", 1, 1, 0));
@@ -114,7 +114,7 @@ void MainWindow::unload() {
 }
 
 void MainWindow::shutDown() {
-    BoardContext& b = *board_;
+    board::BoardState& b = *board_;
     b.send("notify_playing_item[off]");
     b.send("notify_playing_timecode[off]");
     b.lastResult = toInt16(slinkx_->LinkClose(b.txEndpoint));
@@ -143,4 +143,4 @@ void MainWindow::guarded(const std::function<void()>& handler) {
     if (--depth_ == 0 && releasePending_) release();
 }
 
-}  // namespace velmora
+}  // namespace velmora::shell

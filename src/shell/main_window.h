@@ -5,13 +5,13 @@
 #include <memory>
 #include <string>
 
-#include "fallback/notify_timer.h"
+#include "board/notify_timer.h"
 #include "link/link_control.h"
-#include "link/message_handler.h"
+#include "board/message_handler.h"
 #include "platform/services.h"
-#include "shell/board_context.h"
+#include "board/board_state.h"
 
-namespace velmora {
+namespace velmora::shell {
 
 class MainWindow final : public platform::WindowEvents {
   public:
@@ -20,7 +20,7 @@ class MainWindow final : public platform::WindowEvents {
         std::function<void()> released;      // the window and its controls are gone
     };
 
-    MainWindow(platform::Services& services, LinkFactory& links, Hooks hooks);
+    MainWindow(platform::Services& services, link::LinkFactory& links, Hooks hooks);
     ~MainWindow() override;
 
     // The load handler: runs once, before the window is first shown.
@@ -35,7 +35,7 @@ class MainWindow final : public platform::WindowEvents {
     void textEdited(int, const std::string&) override {}
 
     const Form& form() const { return form_; }
-    const BoardContext& state() const { return *board_; }
+    const board::BoardState& state() const { return *board_; }
     bool unloaded() const { return board_->unloaded; }
 
   private:
@@ -47,11 +47,11 @@ class MainWindow final : public platform::WindowEvents {
     platform::Services& services_;
     Hooks hooks_;
     Form form_;
-    std::unique_ptr<LinkControl> slinkx_;
-    std::unique_ptr<LinkControl> slinkx1_;  // created with the window, never used
-    std::unique_ptr<BoardContext> board_;
-    MessageHandler messages_;
-    NotifyTimer notify_;
+    std::unique_ptr<link::LinkControl> slinkx_;
+    std::unique_ptr<link::LinkControl> slinkx1_;  // created with the window, never used
+    std::unique_ptr<board::BoardState> board_;
+    board::MessageHandler messages_;
+    board::NotifyTimer notify_;
     std::unique_ptr<platform::Timer> tmrNotify_;
     std::unique_ptr<platform::Window> window_;
     float anchorX_ = 0;  // first mouse position seen; (0, 0) while none was recorded
@@ -63,4 +63,4 @@ class MainWindow final : public platform::WindowEvents {
 // The mode the command line selects: its first two characters, trimmed and upper-cased.
 std::string runModeOf(const std::string& commandLine);
 
-}  // namespace velmora
+}  // namespace velmora::shell

@@ -300,7 +300,7 @@ std::int32_t FakeLink::LinkClose(std::string& endpoint) {
     return result;
 }
 
-std::unique_ptr<LinkControl> FakeLinkFactory::createLink() {
+std::unique_ptr<link::LinkControl> FakeLinkFactory::createLink() {
     auto link = std::make_unique<FakeLink>(platform_);
     links.push_back(link.get());
     return link;

@@ -197,7 +197,7 @@ class FakePlatform final : public platform::Ui,
 };
 
 // A link control that records its operations in the platform's log and answers with `results`.
-class FakeLink final : public LinkControl {
+class FakeLink final : public link::LinkControl {
   public:
     explicit FakeLink(FakePlatform& platform) : platform_(platform) {}
     std::int32_t LinkOpen(std::string& endpoint, const std::string& options, std::int32_t a,
@@ -216,10 +216,10 @@ class FakeLink final : public LinkControl {
     FakePlatform& platform_;
 };
 
-class FakeLinkFactory final : public LinkFactory {
+class FakeLinkFactory final : public link::LinkFactory {
   public:
     explicit FakeLinkFactory(FakePlatform& platform) : platform_(platform) {}
-    std::unique_ptr<LinkControl> createLink() override;
+    std::unique_ptr<link::LinkControl> createLink() override;
     std::vector<FakeLink*> links;  // in creation order; links[0] is Slinkx
 
   private:

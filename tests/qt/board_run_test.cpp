@@ -87,8 +87,8 @@ struct Program {
     QtSettingsStore store{folder.path()};
     QtPlatform platform;
     platform::Services services;
-    SocketLinkFactory links{services};
-    Application app{services, links};
+    link::SocketLinkFactory links{services};
+    shell::Application app{services, links};
 
     explicit Program(const QString& commandLine)
         : platform(QStringList{"velmora2000", commandLine}), services(platform.services(&store)) {

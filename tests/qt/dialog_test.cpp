@@ -17,14 +17,16 @@
 #include "platform/qt/qt_form_window.h"
 #include "platform/qt/qt_platform.h"
 #include "qt_test_util.h"
-#include "settings/settings_dialog.h"
-#include "settings/settings_form.h"
+#include "dialog/settings_dialog.h"
+#include "dialog/settings_form.h"
+#include "settings/settings_keys.h"
 #include "shell/application.h"
 
 namespace velmora::qt {
 namespace {
 
 using namespace velmora::settings;
+using namespace velmora::dialog;
 using test::waitUntil;
 
 QtFormWindow* dialogWindow() {
@@ -42,11 +44,11 @@ struct OpenDialog {
     QtPlatform platform{QStringList{"velmora2000", "/C"}};
     platform::Services services = platform.services(&store);
     bool closed = false;
-    std::unique_ptr<SettingsDialog> dialog;
+    std::unique_ptr<dialog::SettingsDialog> dialog;
     QtFormWindow* window = nullptr;
 
     void open() {
-        dialog = std::make_unique<SettingsDialog>(services, [this] { closed = true; });
+        dialog = std::make_unique<dialog::SettingsDialog>(services, [this] { closed = true; });
         dialog->load();
         dialog->show();
         window = dialogWindow();
@@ -203,8 +205,8 @@ TEST(OptionsDialog, ChoicesConfirmedInOneRunColourTheNextBoard) {
     {
         QtPlatform platform(QStringList{"velmora2000", "/C"});
         platform::Services services = platform.services(&store);
-        SocketLinkFactory links(services);
-        Application app(services, links);
+        link::SocketLinkFactory links(services);
+        shell::Application app(services, links);
         app.start();
         QtFormWindow* window = dialogWindow();
         ASSERT_NE(window, nullptr);
@@ -234,8 +236,8 @@ TEST(OptionsDialog, ChoicesConfirmedInOneRunColourTheNextBoard) {
     QtPlatform platform(QStringList{"velmora2000", "/S"});
     platform.ui.setDesktopForTest(QRect(0, 0, 800, 600));
     platform::Services services = platform.services(&store);
-    SocketLinkFactory links(services);
-    Application app(services, links);
+    link::SocketLinkFactory links(services);
+    shell::Application app(services, links);
     app.start();
     QtFormWindow* board = nullptr;
     for (QWidget* w : QApplication::topLevelWidgets())

@@ -332,17 +332,17 @@ TEST(FormWindow, PictureStretchesOverTheWholeBox) {
 }
 
 TEST(FormWindow, BoardShowsItsDesignTexts) {
-    Form board = board::makeBoard();
+    Form board = display::makeBoard();
     RecordedEvents events;
     QtFormWindow window(board, events, k96Dpi);
     auto text = [&](int id) { return qobject_cast<QLabel*>(window.widgetOf(id))->text(); };
-    EXPECT_EQ(text(board::Label1), "Currently Playing:");
-    EXPECT_EQ(text(board::Artist), "Artist");
-    EXPECT_EQ(text(board::NextArtist), "");
-    EXPECT_EQ(window.widgetOf(board::Artist)->geometry(), QRect(16, 56, 777, 33));
-    EXPECT_EQ(window.widgetOf(board::CDImage)->geometry(), QRect(240, 152, 329, 329));
-    EXPECT_TRUE(window.widgetOf(board::List1)->isHidden());
-    EXPECT_EQ(window.widgetOf(board::Slinkx), nullptr);
+    EXPECT_EQ(text(display::Label1), "Currently Playing:");
+    EXPECT_EQ(text(display::Artist), "Artist");
+    EXPECT_EQ(text(display::NextArtist), "");
+    EXPECT_EQ(window.widgetOf(display::Artist)->geometry(), QRect(16, 56, 777, 33));
+    EXPECT_EQ(window.widgetOf(display::CDImage)->geometry(), QRect(240, 152, 329, 329));
+    EXPECT_TRUE(window.widgetOf(display::List1)->isHidden());
+    EXPECT_EQ(window.widgetOf(display::Slinkx), nullptr);
 }
 
 }  // namespace

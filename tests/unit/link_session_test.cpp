@@ -26,8 +26,8 @@ const std::string kShutDown =
 struct Session {
     FakePlatform platform;
     platform::Services services = platform.services();
-    SocketLinkFactory links{services};
-    Application app{services, links};
+    link::SocketLinkFactory links{services};
+    shell::Application app{services, links};
 
     explicit Session(std::string commandLine) { platform.commandLineText = std::move(commandLine); }
 };
@@ -54,7 +54,7 @@ TEST(LinkSession, TheBoardHearsTheServiceAgainAfterItRestarts) {
     EXPECT_EQ(run.app.mainWindow()->state().echoReceived, -1);
 
     socket.drop();
-    run.platform.advance(SocketLink::kFirstRetryMs);
+    run.platform.advance(link::SocketLink::kFirstRetryMs);
     ASSERT_TRUE(socket.connecting);
     socket.acceptConnection();
     socket.deliver("VELMORA-LINK 1 jukebox\n");

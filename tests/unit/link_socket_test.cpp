@@ -8,7 +8,7 @@
 #include "fake/fake_platform.h"
 #include "link/socket_link.h"
 
-namespace velmora {
+namespace velmora::link {
 namespace {
 
 using fake::FakePlatform;
@@ -461,4 +461,4 @@ TEST(SocketLink, DestructionWaitsOnlyForALiveConnection) {
 }
 
 }  // namespace
-}  // namespace velmora
+}  // namespace velmora::link

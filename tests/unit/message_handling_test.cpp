@@ -61,7 +61,7 @@ TEST(TimeCode, ShowsTheTextBetweenTheCountedCharactersUnlessItHoldsADash) {
         MessageBoard b;
         b.deliver("time[9:59]");
         b.deliver(c.message);
-        EXPECT_EQ(b.text(board::ElapsedTime), c.elapsed.value_or("9:59")) << c.message;
+        EXPECT_EQ(b.text(display::ElapsedTime), c.elapsed.value_or("9:59")) << c.message;
     }
 }
 
@@ -71,10 +71,10 @@ TEST(Playing, FillsTheTrackInOrderShowsTextAsReceivedAndAsksForThePointer) {
     b.platform.pictures.insert(cover);
     b.deliver(playing("Bookends", "Simon & Garfunkel", "A && B", "4:02", cover, "unused") + "tail");
     EXPECT_EQ(b.recorder.writes, (Lines{"Title", "Album", "Artist", "CDImage", "TotalTime"}));
-    EXPECT_EQ(b.text(board::Title), "A && B");
-    EXPECT_EQ(b.text(board::Album), "Bookends");
-    EXPECT_EQ(b.text(board::Artist), "Simon & Garfunkel");
-    EXPECT_EQ(b.text(board::TotalTime), "4:02");
+    EXPECT_EQ(b.text(display::Title), "A && B");
+    EXPECT_EQ(b.text(display::Album), "Bookends");
+    EXPECT_EQ(b.text(display::Artist), "Simon & Garfunkel");
+    EXPECT_EQ(b.text(display::TotalTime), "4:02");
     EXPECT_EQ(b.picture(), cover);
     EXPECT_EQ(b.platform.calls("LoadPicture"), Lines{"LoadPicture(" + cover + ")"});
     EXPECT_EQ(b.sends(), Lines{"LinkSend(cdj,playlist_getpointer)"});
@@ -103,9 +103,9 @@ TEST(Playing, APictureThatCannotBeShownStopsAfterTheTrackTexts) {
         b.platform.log.clear();
         b.platform.pictureFailures["bad.jpg"] = {failure};
         b.deliver(playing("Al2", "Ar2", "Ti2", "2:00", "bad.jpg"));
-        EXPECT_EQ(b.text(board::Title), "Ti2");
-        EXPECT_EQ(b.text(board::Artist), "Ar2");
-        EXPECT_EQ(b.text(board::TotalTime), "1:00");
+        EXPECT_EQ(b.text(display::Title), "Ti2");
+        EXPECT_EQ(b.text(display::Artist), "Ar2");
+        EXPECT_EQ(b.text(display::TotalTime), "1:00");
         EXPECT_EQ(b.picture(), "old.jpg");
         EXPECT_TRUE(b.sends().empty());
     }
@@ -150,7 +150,7 @@ TEST(Playing, ATrackWithoutPictureShowsTheDefaultPictureReadAfresh) {
         b.deliver(playing("Al", "Ar", "Ti", "2:00", ""));
         EXPECT_EQ(b.picture(), c.picture) << c.name;
         EXPECT_EQ(b.platform.calls("GetSetting"), c.reads) << c.name;
-        EXPECT_EQ(b.text(board::TotalTime), c.completes ? "2:00" : "1:00") << c.name;
+        EXPECT_EQ(b.text(display::TotalTime), c.completes ? "2:00" : "1:00") << c.name;
         EXPECT_EQ(b.sends().size(), c.completes ? 1u : 0u) << c.name;
     }
 }

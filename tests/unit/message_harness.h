@@ -6,9 +6,9 @@
 
 #include "display/board_design.h"
 #include "fake/fake_platform.h"
-#include "link/message_handler.h"
+#include "board/message_handler.h"
 #include "shell/application.h"
-#include "shell/board_context.h"
+#include "board/board_state.h"
 
 namespace velmora::testing {
 
@@ -26,10 +26,10 @@ struct WriteRecorder final : FormObserver {
 struct MessageBoard {
     fake::FakePlatform platform;
     platform::Services services = platform.services();
-    Form form = board::makeBoard();
+    Form form = display::makeBoard();
     fake::FakeLink link{platform};
-    BoardContext context{services, form, link};
-    MessageHandler handler{context};
+    board::BoardState context{services, form, link};
+    board::MessageHandler handler{context};
     WriteRecorder recorder{form};
 
     MessageBoard() {
@@ -45,11 +45,11 @@ struct MessageBoard {
     void deliver(std::string message, std::string endpoint = "cdjr") {
         link.deliver(std::move(endpoint), std::move(message));
     }
-    const std::string& text(board::Id id) const { return form[id].text; }
-    const std::vector<std::string>& logLines() const { return form[board::List1].items; }
+    const std::string& text(display::Id id) const { return form[id].text; }
+    const std::vector<std::string>& logLines() const { return form[display::List1].items; }
     // The path of the picture CDImage shows, "" when none.
     std::string picture() const {
-        auto* p = dynamic_cast<const fake::FakePicture*>(form[board::CDImage].picture.get());
+        auto* p = dynamic_cast<const fake::FakePicture*>(form[display::CDImage].picture.get());
         return p ? p->path : "";
     }
     std::vector<std::string> sends() const { return platform.calls("LinkSend"); }
@@ -61,7 +61,7 @@ struct RunningBoard {
     fake::FakePlatform platform;
     fake::FakeLinkFactory links{platform};
     platform::Services services = platform.services();
-    Application app{services, links};
+    shell::Application app{services, links};
 
     RunningBoard() {
         platform.commandLineText = "/S";

@@ -58,7 +58,7 @@ TEST(MessageRetry, EachStepIsTriedAtMostThreeTimesMore) {
         b.platform.advance(200000);
         EXPECT_EQ(b.platform.calls("LoadPicture").size(), c.loads) << c.name;
         EXPECT_EQ(b.sends().size(), c.sends) << c.name;
-        EXPECT_EQ(b.text(board::TotalTime), c.totalShown ? "3:00" : "") << c.name;
+        EXPECT_EQ(b.text(display::TotalTime), c.totalShown ? "3:00" : "") << c.name;
         EXPECT_FALSE(b.context.messagesHeld) << c.name;
     }
 }
@@ -75,12 +75,12 @@ TEST(MessageRetry, MessagesArrivingMeanwhileAreHandledAfterwardsInOrder) {
     b.deliver("echo[cdjon]");
     b.deliver("playlist_pointer[5]");
     EXPECT_EQ(b.logLines().size(), 1u);
-    EXPECT_EQ(b.text(board::ElapsedTime), "");
+    EXPECT_EQ(b.text(display::ElapsedTime), "");
     b.platform.advance(10000);
     EXPECT_EQ(b.logLines().size(), 4u);
-    EXPECT_EQ(b.text(board::ElapsedTime), "0:05");
-    EXPECT_EQ(b.text(board::Title), "Ti2");
-    EXPECT_EQ(b.text(board::TotalTime), "3:00");
+    EXPECT_EQ(b.text(display::ElapsedTime), "0:05");
+    EXPECT_EQ(b.text(display::Title), "Ti2");
+    EXPECT_EQ(b.text(display::TotalTime), "3:00");
     EXPECT_EQ(b.context.echoReceived, 0);
     b.platform.advance(10000);
     EXPECT_EQ(b.logLines(),
@@ -90,7 +90,7 @@ TEST(MessageRetry, MessagesArrivingMeanwhileAreHandledAfterwardsInOrder) {
     EXPECT_EQ(b.sends(),
               (Lines{"LinkSend(cdj,playlist_getpointer)", "LinkSend(cdj,playlist_getpointer)",
                      "LinkSend(cdj,playlist_getitem[6])"}));
-    EXPECT_EQ(b.text(board::TotalTime), "4:00");
+    EXPECT_EQ(b.text(display::TotalTime), "4:00");
     EXPECT_EQ(b.context.echoReceived, -1);
 }
 
@@ -98,11 +98,11 @@ TEST(MessageRetry, TheWaitingLineKeepsTheNewestMessages) {
     MessageBoard b;
     b.platform.pictureFailures["p.jpg"] = {kDenied};
     b.deliver(playing("Al", "Ar", "Ti", "3:00", "p.jpg"));
-    const int total = static_cast<int>(MessageHandler::kMaxWaiting) + 44;
+    const int total = static_cast<int>(board::MessageHandler::kMaxWaiting) + 44;
     for (int i = 1; i <= total; ++i) b.deliver("playlist_pointer[" + std::to_string(i) + "]");
     b.platform.advance(10000);
     const Lines sends = b.sends();
-    ASSERT_EQ(sends.size(), MessageHandler::kMaxWaiting);
+    ASSERT_EQ(sends.size(), board::MessageHandler::kMaxWaiting);
     EXPECT_EQ(sends.front(), "LinkSend(cdj,playlist_getitem[46])");
     EXPECT_EQ(sends.back(), "LinkSend(cdj,playlist_getitem[" + std::to_string(total + 1) + "])");
 }
@@ -111,7 +111,7 @@ TEST(MessageRetry, OtherFailuresEndTheMessageAtOnceAndTheNextIsNotHeld) {
     MessageBoard b;
     b.deliver(playing("Al", "Ar", "Ti", "3:00", "missing.jpg"));
     b.deliver("time[0:07]");
-    EXPECT_EQ(b.text(board::ElapsedTime), "0:07");
+    EXPECT_EQ(b.text(display::ElapsedTime), "0:07");
     b.platform.advance(60000);
     EXPECT_EQ(b.platform.calls("LoadPicture").size(), 1u);
     EXPECT_TRUE(b.platform.timers.empty());

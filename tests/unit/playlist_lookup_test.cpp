@@ -102,9 +102,9 @@ TEST(PlaylistItem, WritesTheNextBlockInTheOrderItsMarkerGives) {
         b.recorder.writes.clear();
         b.deliver(c.message);
         EXPECT_EQ(b.recorder.writes, c.writes) << c.message;
-        EXPECT_EQ(b.text(board::NextTitle), c.title) << c.message;
-        EXPECT_EQ(b.text(board::NextArtist), c.artist) << c.message;
-        EXPECT_EQ(b.text(board::NextAlbum), c.album) << c.message;
+        EXPECT_EQ(b.text(display::NextTitle), c.title) << c.message;
+        EXPECT_EQ(b.text(display::NextArtist), c.artist) << c.message;
+        EXPECT_EQ(b.text(display::NextAlbum), c.album) << c.message;
         EXPECT_TRUE(b.sends().empty()) << c.message;
     }
 }
@@ -115,7 +115,7 @@ TEST(PlaylistItem, EveryItemUpdatesTheBlockWhetherAskedForOrNot) {
     b.deliver(item("Al2", "Ar2", "Ti2", "1"));
     b.deliver(item("Al2", "Ar2", "Ti2", "1"));
     EXPECT_EQ(b.recorder.writes.size(), 9u);
-    EXPECT_EQ(b.text(board::NextTitle), "Ti2");
+    EXPECT_EQ(b.text(display::NextTitle), "Ti2");
 }
 
 }  // namespace

@@ -15,7 +15,7 @@ namespace {
 
 using fake::FakePlatform;
 using Lines = std::vector<std::string>;
-using board::Id;
+using display::Id;
 
 constexpr TwipSize kCanvas{12240, 9300};
 
@@ -24,14 +24,14 @@ void store(FakePlatform& p, const std::string& key, const std::string& value) {
 }
 
 Form colouredBoard(FakePlatform& p) {
-    Form board = board::makeBoard();
-    board::applyScalingAndColours(board, kCanvas, p);
+    Form board = display::makeBoard();
+    display::applyScalingAndColours(board, kCanvas, p);
     return board;
 }
 
 TEST(ScalingColours, ThirteenReadsInOrderEachDefaultingToTheCurrentColour) {
     FakePlatform p;
-    const Form design = board::makeBoard();
+    const Form design = display::makeBoard();
     const Form board = colouredBoard(p);
     const Lines expected = {
         "GetSetting(Velmora2000,Default_color,Background,0)",
@@ -58,29 +58,29 @@ TEST(ScalingColours, ThirteenReadsInOrderEachDefaultingToTheCurrentColour) {
 
 TEST(ScalingColours, DefaultsAreTheControlsColoursAtThatMoment) {
     FakePlatform p;
-    Form board = board::makeBoard();
-    board.setForeColour(board::NextTitle, 255);
-    board.setBackColour(board::Title, 0x123456);
-    board::applyScalingAndColours(board, kCanvas, p);
+    Form board = display::makeBoard();
+    board.setForeColour(display::NextTitle, 255);
+    board.setBackColour(display::Title, 0x123456);
+    display::applyScalingAndColours(board, kCanvas, p);
     EXPECT_EQ(p.log[0], "GetSetting(Velmora2000,Default_color,Background,1193046)");
     EXPECT_EQ(p.log[8], "GetSetting(Velmora2000,Default_color,NextSong,255)");
-    EXPECT_EQ(board[board::NextTitle].foreColour, 255);
+    EXPECT_EQ(board[display::NextTitle].foreColour, 255);
     // Title's background, read back, reaches the other fields, the labels and the board.
-    EXPECT_EQ(board[board::Label4].backColour, 0x123456);
+    EXPECT_EQ(board[display::Label4].backColour, 0x123456);
     EXPECT_EQ(board.backColour(), 0x123456);
 }
 
 TEST(ScalingColours, EachSettingColoursItsOwnControls) {
     const Colour colour = rgb(10, 20, 30);
     const std::map<std::string, std::vector<Id>> groups = {
-        {"Title", {board::Title}},
-        {"CDTitle", {board::Album}},
-        {"Artist", {board::Artist}},
-        {"Time", {board::ElapsedTime, board::TotalTime, board::Label3, board::Label4}},
-        {"NextSong", {board::NextAlbum, board::NextArtist, board::NextTitle}},
-        {"Section", {board::Label1, board::Label2}},
+        {"Title", {display::Title}},
+        {"CDTitle", {display::Album}},
+        {"Artist", {display::Artist}},
+        {"Time", {display::ElapsedTime, display::TotalTime, display::Label3, display::Label4}},
+        {"NextSong", {display::NextAlbum, display::NextArtist, display::NextTitle}},
+        {"Section", {display::Label1, display::Label2}},
     };
-    const Form design = board::makeBoard();
+    const Form design = display::makeBoard();
     for (const auto& [key, ids] : groups) {
         FakePlatform p;
         store(p, key, std::to_string(colour));
@@ -109,7 +109,7 @@ TEST(ScalingColours, BackgroundReachesEveryFieldLabelAndTheBoardButNotTheListOrP
 TEST(ScalingColours, ATextThatNamesNoColourKeepsTheDesignColour) {
     const char* unreadable[] = {"red",  "",    "  ", "2147483648", "-2147483649",         "12 34",
                                 "0x10", "1.5", "+5", "&HFF",       "99999999999999999999"};
-    const Form design = board::makeBoard();
+    const Form design = display::makeBoard();
     for (const char* text : unreadable) {
         FakePlatform p;
         for (const char* key :
@@ -130,8 +130,8 @@ TEST(ScalingColours, OneUnreadableKeyLeavesTheOthersApplied) {
     store(p, "Title", "yellow");
     store(p, "Artist", " 255 ");
     const Form board = colouredBoard(p);
-    EXPECT_EQ(board[board::Title].foreColour, board::kDarkYellow);
-    EXPECT_EQ(board[board::Artist].foreColour, 255);
+    EXPECT_EQ(board[display::Title].foreColour, display::kDarkYellow);
+    EXPECT_EQ(board[display::Artist].foreColour, 255);
 }
 
 // The whole start-up goes on past a bad colour: the board opens and the jukebox is asked for
@@ -144,16 +144,16 @@ TEST(ScalingColours, AStartWithAnUnreadableColourStillShowsTheBoard) {
     store(p, "Title", "letters");
     store(p, "NextSong", "65280");
     auto services = p.services();
-    Application app(services, links);
+    shell::Application app(services, links);
     app.start();
     EXPECT_TRUE(p.fatals.empty());
     EXPECT_EQ(p.calls("LinkOpen").size(), 2u);
     ASSERT_NE(p.window("Velmora"), nullptr);
     const Form& board = p.window("Velmora")->form;
     EXPECT_TRUE(p.window("Velmora")->shown);
-    EXPECT_EQ(board[board::Title].foreColour, board::kDarkYellow);
-    EXPECT_EQ(board[board::NextArtist].foreColour, rgb(0, 255, 0));
-    EXPECT_EQ(board[board::Title].width, board::scaleFactorsFor(p.screen).x * 11655.0f);
+    EXPECT_EQ(board[display::Title].foreColour, display::kDarkYellow);
+    EXPECT_EQ(board[display::NextArtist].foreColour, rgb(0, 255, 0));
+    EXPECT_EQ(board[display::Title].width, display::scaleFactorsFor(p.screen).x * 11655.0f);
 }
 
 }  // namespace

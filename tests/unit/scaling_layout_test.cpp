@@ -15,8 +15,8 @@ using fake::FakePlatform;
 
 Form scaledBoard(TwipSize screen) {
     FakePlatform store;
-    Form board = board::makeBoard();
-    board::applyScalingAndColours(board, screen, store);
+    Form board = display::makeBoard();
+    display::applyScalingAndColours(board, screen, store);
     return board;
 }
 
@@ -26,9 +26,9 @@ bool isScaled(const Control& c) {
 }
 
 TEST(ScalingLayout, TheCanvasSizeKeepsEveryControlAsDesigned) {
-    const Form design = board::makeBoard();
+    const Form design = display::makeBoard();
     const Form board = scaledBoard({12240, 9300});
-    const auto f = board::scaleFactorsFor({12240, 9300});
+    const auto f = display::scaleFactorsFor({12240, 9300});
     EXPECT_EQ(f.x, 1.0f);
     EXPECT_EQ(f.y, 1.0f);
     for (int i = 0; i < board.count(); ++i) {
@@ -43,7 +43,7 @@ TEST(ScalingLayout, TheCanvasSizeKeepsEveryControlAsDesigned) {
 // Widths and lefts follow the width; heights, tops and font sizes the height. The timer and the
 // link controls stay where designed.
 TEST(ScalingLayout, EachPropertyFollowsItsOwnAxis) {
-    const Form design = board::makeBoard();
+    const Form design = display::makeBoard();
     for (auto [wide, high] : {std::pair{2.0f, 1.0f}, std::pair{1.0f, 2.0f}}) {
         const Form board = scaledBoard({wide * 12240, high * 9300});
         for (int i = 0; i < board.count(); ++i) {
@@ -61,9 +61,9 @@ TEST(ScalingLayout, EachPropertyFollowsItsOwnAxis) {
     }
     // The picture keeps its place relative to the screen.
     const Form wide = scaledBoard({2 * 12240, 9300});
-    EXPECT_EQ(wide[board::CDImage].left, 7200);
-    EXPECT_EQ(wide[board::CDImage].width, 9870);
-    EXPECT_EQ(wide[board::Slinkx].left, 7080);
+    EXPECT_EQ(wide[display::CDImage].left, 7200);
+    EXPECT_EQ(wide[display::CDImage].width, 9870);
+    EXPECT_EQ(wide[display::Slinkx].left, 7080);
 }
 
 // 1366 x 768 pixels at 15 twips a pixel. The expected values were worked out apart from the
@@ -71,29 +71,29 @@ TEST(ScalingLayout, EachPropertyFollowsItsOwnAxis) {
 // double precision gives another result for the values marked so.
 TEST(ScalingLayout, AnAwkwardScreenGivesSinglePrecisionProducts) {
     const TwipSize screen{1366 * 15, 768 * 15};
-    const auto f = board::scaleFactorsFor(screen);
+    const auto f = display::scaleFactorsFor(screen);
     EXPECT_EQ(f.x, 0x1.ac8c8cp+0f);
     EXPECT_EQ(f.y, 0x1.3d1c14p+0f);
 
     const Form board = scaledBoard(screen);
     struct Case {
-        board::Id id;
+        display::Id id;
         float left, top, width, height, font;
     } cases[] = {
         // Width 11655 and font 21.75 differ with a double factor.
-        {board::Artist, 401.76470947265625f, 1040.51611328125f, 19510.697265625f,
+        {display::Artist, 401.76470947265625f, 1040.51611328125f, 19510.697265625f,
          613.1613159179688f, 26.941936492919922f},
-        {board::Label1, 401.76470947265625f, 594.5806274414062f, 19510.697265625f,
+        {display::Label1, 401.76470947265625f, 594.5806274414062f, 19510.697265625f,
          464.5161437988281f, 19.50967788696289f},
         // Left 1560 differs with a double factor.
-        {board::Label3, 2611.470458984375f, 5648.51611328125f, 2435.698486328125f,
+        {display::Label3, 2611.470458984375f, 5648.51611328125f, 2435.698486328125f,
          315.8709716796875f, 10.219354629516602f},
-        {board::TotalTime, 15267.05859375f, 5945.806640625f, 2435.698486328125f, 613.1613159179688f,
+        {display::TotalTime, 15267.05859375f, 5945.806640625f, 2435.698486328125f, 613.1613159179688f,
          26.941936492919922f},
         // Top 8640 differs with a double factor.
-        {board::NextAlbum, 401.76470947265625f, 10702.4521484375f, 19510.697265625f,
+        {display::NextAlbum, 401.76470947265625f, 10702.4521484375f, 19510.697265625f,
          464.5161437988281f, 19.50967788696289f},
-        {board::List1, 803.5294189453125f, 6837.67724609375f, 5248.05126953125f, 2211.0966796875f,
+        {display::List1, 803.5294189453125f, 6837.67724609375f, 5248.05126953125f, 2211.0966796875f,
          10.219354629516602f},
     };
     for (const auto& c : cases) {
@@ -105,21 +105,21 @@ TEST(ScalingLayout, AnAwkwardScreenGivesSinglePrecisionProducts) {
         EXPECT_EQ(got.font.size, c.font) << got.name;
     }
     // The picture: its width differs with a double factor; it has no font of its own.
-    const Control& image = board[board::CDImage];
+    const Control& image = board[display::CDImage];
     EXPECT_EQ(image.left, 6026.470703125f);
     EXPECT_EQ(image.top, 2824.258056640625f);
     EXPECT_EQ(image.width, 8261.2861328125f);
     EXPECT_EQ(image.height, 6113.0322265625f);
-    EXPECT_EQ(image.font.size, board::makeBoard()[board::CDImage].font.size);
+    EXPECT_EQ(image.font.size, display::makeBoard()[display::CDImage].font.size);
 }
 
 TEST(ScalingLayout, ScalesFromTheCurrentValuesOnce) {
-    Form board = board::makeBoard();
-    board.setLeft(board::Title, 1000);
+    Form board = display::makeBoard();
+    board.setLeft(display::Title, 1000);
     FakePlatform store;
-    board::applyScalingAndColours(board, {3 * 12240, 9300}, store);
-    EXPECT_EQ(board[board::Title].left, 3000);
-    EXPECT_EQ(board[board::Album].left, 720);
+    display::applyScalingAndColours(board, {3 * 12240, 9300}, store);
+    EXPECT_EQ(board[display::Title].left, 3000);
+    EXPECT_EQ(board[display::Album].left, 720);
 }
 
 TEST(ScalingLayout, AFactorThatIsNoNumberIsAnOverflow) {
@@ -127,17 +127,17 @@ TEST(ScalingLayout, AFactorThatIsNoNumberIsAnOverflow) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     for (TwipSize screen : {TwipSize{inf, 9300}, TwipSize{12240, nan}}) {
         try {
-            board::scaleFactorsFor(screen);
+            display::scaleFactorsFor(screen);
             ADD_FAILURE() << "no failure";
         } catch (const Failure& failure) {
             EXPECT_EQ(failure.code(), ErrorCode::Overflow);
         }
     }
     // A product beyond single precision overflows as well.
-    Form board = board::makeBoard();
-    board.setWidth(board::Title, 3e38f);
+    Form board = display::makeBoard();
+    board.setWidth(display::Title, 3e38f);
     FakePlatform store;
-    EXPECT_THROW(board::applyScalingAndColours(board, {2 * 12240, 9300}, store), Failure);
+    EXPECT_THROW(display::applyScalingAndColours(board, {2 * 12240, 9300}, store), Failure);
 }
 
 }  // namespace

@@ -6,12 +6,14 @@
 #include <algorithm>
 
 #include "fake/fake_platform.h"
-#include "settings/settings_dialog.h"
-#include "settings/settings_form.h"
+#include "dialog/settings_dialog.h"
+#include "dialog/settings_form.h"
+#include "settings/settings_keys.h"
 
-namespace velmora::settings {
+namespace velmora::dialog {
 namespace {
 
+using namespace velmora::settings;
 using fake::FakePlatform;
 using Lines = std::vector<std::string>;
 
@@ -22,7 +24,7 @@ struct Dialog {
     FakePlatform platform;
     platform::Services services = platform.services();
     int closed = 0;
-    std::unique_ptr<SettingsDialog> dialog;
+    std::unique_ptr<dialog::SettingsDialog> dialog;
 
     Dialog() = default;
     explicit Dialog(platform::Services s) : services(s) {}
@@ -37,7 +39,7 @@ struct Dialog {
     }
     // Opens the dialog and forgets the calls made so far.
     void open() {
-        dialog = std::make_unique<SettingsDialog>(services, [this] { ++closed; });
+        dialog = std::make_unique<dialog::SettingsDialog>(services, [this] { ++closed; });
         dialog->load();
         dialog->show();
         platform.log.clear();
@@ -110,7 +112,7 @@ TEST(SettingsForm, ControlsSitWhereDesignedWithTheirCaptions) {
     // The row captions read into their swatches; the board's own labels stay centred.
     for (int row = 0; row < kColourRows; ++row)
         EXPECT_EQ(form[form.find("Label" + std::to_string(row + 1))].alignment, Alignment::Left);
-    EXPECT_EQ(board::makeBoard()[board::Label1].alignment, Alignment::Centre);
+    EXPECT_EQ(display::makeBoard()[display::Label1].alignment, Alignment::Centre);
     EXPECT_GT(form.find("Command2"), form.find("Frame1"));
     EXPECT_GT(form.find("Command5"), form.find("Frame2"));
 }
@@ -146,7 +148,7 @@ TEST(SettingsForm, KeyboardOrderStartsOnOk) {
 
 TEST(SettingsDialog, OpensWithBlackSwatchesAndEmptyNamesOnAFreshUser) {
     Dialog d;
-    d.dialog = std::make_unique<SettingsDialog>(d.services, [] {});
+    d.dialog = std::make_unique<dialog::SettingsDialog>(d.services, [] {});
     d.dialog->load();
     const Lines expected = {
         "CreateWindow(SettingsForm)",
@@ -305,7 +307,7 @@ TEST(SettingsDialog, AFailingWriteOnOkIsReportedAndKeepsWhatWasWritten) {
     FakePlatform p;
     FailingStore store(p, 2);
     Dialog d(platform::Services{p, p, p, store, p, p, p});
-    d.dialog = std::make_unique<SettingsDialog>(d.services, [&] { ++d.closed; });
+    d.dialog = std::make_unique<dialog::SettingsDialog>(d.services, [&] { ++d.closed; });
     d.dialog->load();
     d.dialog->clicked(Command1);
     p.runPosted();
@@ -440,4 +442,4 @@ TEST(FileFilters, PairsOfDescriptionAndPattern) {
 }
 
 }  // namespace
-}  // namespace velmora::settings
+}  // namespace velmora::dialog

@@ -5,7 +5,7 @@
 
 #include "display/board_design.h"
 #include "fake/fake_platform.h"
-#include "settings/settings_form.h"
+#include "dialog/settings_form.h"
 #include "shell/application.h"
 
 namespace velmora {
@@ -51,7 +51,7 @@ struct Harness {
     FakePlatform platform;
     FakeLinkFactory links{platform};
     platform::Services services = platform.services();
-    Application app{services, links};
+    shell::Application app{services, links};
 
     explicit Harness(std::string commandLine) {
         platform.commandLineText = std::move(commandLine);
@@ -70,8 +70,8 @@ TEST(RunMode, FirstTwoCharactersTrimmedAndUpperCased) {
         {"/Sxyz", "/S"}, {"s", "S"},       {"/", "/"},        {"\xC3\xA9t\xC3\xA9", "\xC3\xA9"},
         {"\t/S", "\t/"},
     };
-    for (const auto& c : cases) EXPECT_EQ(runModeOf(c.line), c.mode) << "[" << c.line << "]";
-    EXPECT_EQ(runModeOf(std::string(100000, ' ') + "/s" + std::string(100000, 'x')), "/S");
+    for (const auto& c : cases) EXPECT_EQ(shell::runModeOf(c.line), c.mode) << "[" << c.line << "]";
+    EXPECT_EQ(shell::runModeOf(std::string(100000, ' ') + "/s" + std::string(100000, 'x')), "/S");
 }
 
 TEST(StartUp, ScreenSaverModeShowsTheBoardTopmostAtTheDesktopSize) {
@@ -95,7 +95,7 @@ TEST(StartUp, DesktopSizeIsTakenFromItsRightAndBottomEdges) {
     p.commandLineText = "/S";
     FakeLinkFactory links(p);
     auto services = p.services();
-    Application app(services, links);
+    shell::Application app(services, links);
     app.start();
     EXPECT_EQ(p.calls("SetWindowPos"),
               Lines{"SetWindowPos(Velmora,HWND_TOPMOST,0,0,1920,1080,SWP_SHOWWINDOW)"});
@@ -123,7 +123,7 @@ TEST(StartUp, LinkResultsAreNotExaminedButMustFitSixteenBits) {
         p.commandLineText = "/S";
         FakeLinkFactory links(p);
         auto services = p.services();
-        Application app(services, links);
+        shell::Application app(services, links);
         // Build the window, then make its link report failure before the load runs.
         app.start();
         EXPECT_TRUE(p.fatals.empty());
@@ -135,18 +135,18 @@ TEST(StartUp, LinkResultsAreNotExaminedButMustFitSixteenBits) {
     for (const auto& c : cases) {
         FakePlatform p;
         p.commandLineText = "/S";
-        struct ResultLinks : LinkFactory {
+        struct ResultLinks : link::LinkFactory {
             FakePlatform& p;
             std::int32_t result;
             ResultLinks(FakePlatform& p, std::int32_t r) : p(p), result(r) {}
-            std::unique_ptr<LinkControl> createLink() override {
+            std::unique_ptr<link::LinkControl> createLink() override {
                 auto link = std::make_unique<fake::FakeLink>(p);
                 link->result = result;
                 return link;
             }
         } links(p, c.result);
         auto services = p.services();
-        Application app(services, links);
+        shell::Application app(services, links);
         app.start();
         EXPECT_EQ(!p.fatals.empty(), c.fatal) << c.result;
         if (c.fatal) {
@@ -194,8 +194,8 @@ TEST(StartUp, ConfigurationModeEndsWhenTheDialogCloses) {
     for (How how : {How::Ok, How::Cancel, How::CloseBox}) {
         Harness h("/C");
         auto& dialog = h.platform.window("SettingsForm")->events;
-        if (how == How::Ok) dialog.clicked(settings::Command1);
-        if (how == How::Cancel) dialog.clicked(settings::Command3);
+        if (how == How::Ok) dialog.clicked(dialog::Command1);
+        if (how == How::Cancel) dialog.clicked(dialog::Command3);
         if (how == How::CloseBox) dialog.closeRequested();
         EXPECT_FALSE(h.platform.quitCalled);  // not under the running handler
         h.platform.runPosted();
@@ -220,7 +220,7 @@ TEST(StartUp, ConfigurationModeWithAnUnreadableStoreReportsBeforeShowingTheDialo
     p.commandLineText = "/C";
     FakeLinkFactory links(p);
     platform::Services services{p, p, p, store, p, p, p};
-    Application app(services, links);
+    shell::Application app(services, links);
     app.start();
     EXPECT_EQ(p.fatals, Lines{"Permission denied"});
     EXPECT_TRUE(p.calls("Show(").empty());
@@ -297,28 +297,28 @@ TEST(Dismissal, NotifyTimerStopsWithTheWindow) {
 }
 
 TEST(BoardDesign, ControlsStartAsDesigned) {
-    Form f = board::makeBoard();
-    ASSERT_EQ(f.count(), board::ControlCount);
-    const Control& artist = f[board::Artist];
+    Form f = display::makeBoard();
+    ASSERT_EQ(f.count(), display::ControlCount);
+    const Control& artist = f[display::Artist];
     EXPECT_EQ(artist.name, "Artist");
     EXPECT_EQ(artist.text, "Artist");
     EXPECT_EQ(artist.font.weight, 700);
     EXPECT_FLOAT_EQ(artist.font.size, 21.75f);
     EXPECT_EQ(artist.foreColour, rgb(192, 192, 0));
-    const Control& elapsed = f[board::ElapsedTime];
+    const Control& elapsed = f[display::ElapsedTime];
     EXPECT_EQ(elapsed.text, "");
     EXPECT_EQ(elapsed.foreColour, rgb(0, 192, 0));
-    EXPECT_EQ(f[board::Label1].foreColour, rgb(192, 192, 192));
+    EXPECT_EQ(f[display::Label1].foreColour, rgb(192, 192, 192));
     // The time columns mirror each other about the board's middle line.
     float middle = 240 + 11655 / 2.0f;
-    EXPECT_FLOAT_EQ(middle - f[board::ElapsedTime].left,
-                    f[board::TotalTime].left + f[board::TotalTime].width - middle);
-    const Control& image = f[board::CDImage];
+    EXPECT_FLOAT_EQ(middle - f[display::ElapsedTime].left,
+                    f[display::TotalTime].left + f[display::TotalTime].width - middle);
+    const Control& image = f[display::CDImage];
     EXPECT_EQ(image.kind, ControlKind::Picture);
     EXPECT_EQ(image.width, image.height);
-    EXPECT_FALSE(f[board::List1].visible);
-    EXPECT_FALSE(f[board::List1].enabled);
-    EXPECT_EQ(f.find("Slinkx1"), board::Slinkx1);
+    EXPECT_FALSE(f[display::List1].visible);
+    EXPECT_FALSE(f[display::List1].enabled);
+    EXPECT_EQ(f.find("Slinkx1"), display::Slinkx1);
     for (int i = 0; i < f.count(); ++i) {
         if (f[i].kind == ControlKind::Label || f[i].kind == ControlKind::TextField) {
             EXPECT_EQ(f[i].backColour, 0) << f[i].name;

@@ -91,7 +91,7 @@ int main(int argc, char** argv) {
                 IsWindowVisible(board) ? 1 : 0, (exStyle & WS_EX_TOPMOST) ? 1 : 0, r.left, r.top,
                 r.right, r.bottom);
 
-    const velmora::Form design = velmora::board::makeBoard();
+    const velmora::Form design = velmora::display::makeBoard();
     for (int i = 0; i < design.count(); ++i) {
         HWND control = GetDlgItem(board, kFirstControlId + i);
         if (!control) continue;

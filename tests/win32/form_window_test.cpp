@@ -33,7 +33,7 @@ LONG_PTR styleOf(HWND window) {
 }
 
 struct Board {
-    Form form = board::makeBoard();
+    Form form = display::makeBoard();
     RecordedEvents events;
     FormWindow window{sharedUi(), form, events};
     const Dpi& dpi = sharedUi().dpi();
@@ -74,25 +74,25 @@ TEST(FormWindow, ControlsSitAtTheirTwipsWithTheirKindsStyles) {
         EXPECT_EQ(narrow(textOf(child)), c.kind == ControlKind::Picture ? "" : c.text) << c.name;
         EXPECT_EQ((styleOf(child) & WS_VISIBLE) != 0, c.visible) << c.name;  // the board is hidden
     }
-    EXPECT_EQ(styleOf(b.window.child(board::Label1)) & (SS_TYPEMASK | SS_NOPREFIX),
+    EXPECT_EQ(styleOf(b.window.child(display::Label1)) & (SS_TYPEMASK | SS_NOPREFIX),
               SS_CENTER | SS_NOPREFIX);
-    EXPECT_EQ(styleOf(b.window.child(board::Artist)) & (ES_CENTER | ES_READONLY),
+    EXPECT_EQ(styleOf(b.window.child(display::Artist)) & (ES_CENTER | ES_READONLY),
               ES_CENTER | ES_READONLY);
-    EXPECT_EQ(styleOf(b.window.child(board::CDImage)) & SS_TYPEMASK, SS_OWNERDRAW);
-    EXPECT_FALSE(IsWindowEnabled(b.window.child(board::List1)));
+    EXPECT_EQ(styleOf(b.window.child(display::CDImage)) & SS_TYPEMASK, SS_OWNERDRAW);
+    EXPECT_FALSE(IsWindowEnabled(b.window.child(display::List1)));
 }
 
 TEST(FormWindow, FontsAreCreatedAtTheCoresPointSizes) {
     Board b;
-    b.form.setFontSize(board::Title, 43.5f);
+    b.form.setFontSize(display::Title, 43.5f);
     struct Case {
-        board::Id id;
+        display::Id id;
         float points;
         int weight;
-    } cases[] = {{board::Artist, 21.75f, 700},
-                 {board::Title, 43.5f, 400},
-                 {board::Label3, 8.25f, 400},
-                 {board::Album, 15.75f, 400}};
+    } cases[] = {{display::Artist, 21.75f, 700},
+                 {display::Title, 43.5f, 400},
+                 {display::Label3, 8.25f, 400},
+                 {display::Album, 15.75f, 400}};
     for (const auto& c : cases) {
         auto font = reinterpret_cast<HFONT>(SendMessageW(b.window.child(c.id), WM_GETFONT, 0, 0));
         LOGFONTW lf{};
@@ -107,48 +107,48 @@ TEST(FormWindow, FontsAreCreatedAtTheCoresPointSizes) {
 TEST(FormWindow, EveryChangeOfTheCoreReachesTheControl) {
     Board b;
     HWND hwnd = b.window.handle();
-    b.form.setText(board::Title, "Caf\xC3\xA9 && Cr\xC3\xA8me");
-    EXPECT_EQ(textOf(b.window.child(board::Title)), L"Caf\u00e9 && Cr\u00e8me");
-    b.form.setText(board::Label2, "Rock & Roll");
-    EXPECT_EQ(textOf(b.window.child(board::Label2)), L"Rock & Roll");
+    b.form.setText(display::Title, "Caf\xC3\xA9 && Cr\xC3\xA8me");
+    EXPECT_EQ(textOf(b.window.child(display::Title)), L"Caf\u00e9 && Cr\u00e8me");
+    b.form.setText(display::Label2, "Rock & Roll");
+    EXPECT_EQ(textOf(b.window.child(display::Label2)), L"Rock & Roll");
 
-    b.form.setLeft(board::TotalTime, 3000);
-    b.form.setHeight(board::TotalTime, 990);
-    RECT r = childRect(hwnd, b.window.child(board::TotalTime));
+    b.form.setLeft(display::TotalTime, 3000);
+    b.form.setHeight(display::TotalTime, 990);
+    RECT r = childRect(hwnd, b.window.child(display::TotalTime));
     EXPECT_EQ(r.left, b.dpi.pixelsX(3000));
     EXPECT_EQ(r.bottom - r.top, b.dpi.pixelsY(4800 + 990) - b.dpi.pixelsY(4800));
 
-    b.form.addItem(board::List1, "cdjr: one");
-    b.form.addItem(board::List1, "cdjr: two");
-    b.form.removeItem(board::List1, 0);
-    HWND list = b.window.child(board::List1);
+    b.form.addItem(display::List1, "cdjr: one");
+    b.form.addItem(display::List1, "cdjr: two");
+    b.form.removeItem(display::List1, 0);
+    HWND list = b.window.child(display::List1);
     ASSERT_EQ(SendMessageW(list, LB_GETCOUNT, 0, 0), 1);
     wchar_t item[32] = {};
     SendMessageW(list, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(item));
     EXPECT_STREQ(item, L"cdjr: two");
     EXPECT_FALSE(IsWindowVisible(list));
 
-    b.form.setVisible(board::Label4, false);
-    EXPECT_FALSE(GetWindowLongPtrW(b.window.child(board::Label4), GWL_STYLE) & WS_VISIBLE);
+    b.form.setVisible(display::Label4, false);
+    EXPECT_FALSE(GetWindowLongPtrW(b.window.child(display::Label4), GWL_STYLE) & WS_VISIBLE);
 }
 
 TEST(FormWindow, ColoursComeFromTheControlColourMessages) {
     Board b;
     HWND hwnd = b.window.handle();
-    b.form.setBackColour(board::Title, rgb(1, 2, 3));
-    b.form.setForeColour(board::Title, rgb(200, 100, 50));
-    b.form.setForeColour(board::Label1, kSystemButtonText);
+    b.form.setBackColour(display::Title, rgb(1, 2, 3));
+    b.form.setForeColour(display::Title, rgb(200, 100, 50));
+    b.form.setForeColour(display::Label1, kSystemButtonText);
     HDC dc = CreateCompatibleDC(nullptr);
     struct Case {
-        board::Id id;
+        display::Id id;
         UINT message;
         COLORREF text;
         COLORREF back;
     } cases[] = {
-        {board::Title, WM_CTLCOLORSTATIC, RGB(200, 100, 50), RGB(1, 2, 3)},
-        {board::Artist, WM_CTLCOLORSTATIC, RGB(192, 192, 0), RGB(0, 0, 0)},
-        {board::ElapsedTime, WM_CTLCOLOREDIT, RGB(0, 192, 0), RGB(0, 0, 0)},
-        {board::Label1, WM_CTLCOLORSTATIC, GetSysColor(COLOR_BTNTEXT), RGB(0, 0, 0)},
+        {display::Title, WM_CTLCOLORSTATIC, RGB(200, 100, 50), RGB(1, 2, 3)},
+        {display::Artist, WM_CTLCOLORSTATIC, RGB(192, 192, 0), RGB(0, 0, 0)},
+        {display::ElapsedTime, WM_CTLCOLOREDIT, RGB(0, 192, 0), RGB(0, 0, 0)},
+        {display::Label1, WM_CTLCOLORSTATIC, GetSysColor(COLOR_BTNTEXT), RGB(0, 0, 0)},
     };
     for (const auto& c : cases) {
         auto brush =

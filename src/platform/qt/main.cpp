@@ -18,9 +18,9 @@ int main(int argc, char** argv) {
     {
         velmora::qt::QtPlatform platform(QCoreApplication::arguments());
         velmora::platform::Services services = platform.services();
-        velmora::SocketLinkFactory links(services);
+        velmora::link::SocketLinkFactory links(services);
         {
-            velmora::Application app(services, links);
+            velmora::shell::Application app(services, links);
             app.start();
             if (!platform.ui.finished()) QApplication::exec();
         }

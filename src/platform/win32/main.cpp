@@ -6,8 +6,8 @@
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     velmora::win32::Win32Platform platform(instance);
     velmora::platform::Services services = platform.services();
-    velmora::SocketLinkFactory links(services);
-    velmora::Application application(services, links);
+    velmora::link::SocketLinkFactory links(services);
+    velmora::shell::Application application(services, links);
     application.start();
     return platform.ui().run();
 }

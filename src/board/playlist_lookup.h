@@ -8,7 +8,7 @@
 
 #include "platform/form.h"
 
-namespace velmora::playlist {
+namespace velmora::board {
 
 // The position the number points at, rounded down, plus one, as plain decimal digits of any length;
 // nullopt when the number is not one or rounds down to 0 or below. The number is an optional sign,
@@ -34,4 +34,4 @@ std::optional<Entry> readEntry(std::string_view itemMessage);
 // previous entry's on the board; an entry past the end blanks the title and always sets the album.
 void showNext(Form& board, Entry entry);
 
-}  // namespace velmora::playlist
+}  // namespace velmora::board

@@ -15,9 +15,9 @@
 #include <string>
 #include <utility>
 
-#include "shell/board_context.h"
+#include "board/board_state.h"
 
-namespace velmora {
+namespace velmora::board {
 
 class MessageHandler {
   public:
@@ -27,7 +27,7 @@ class MessageHandler {
     // them.
     static constexpr std::size_t kMaxWaiting = 256;
 
-    explicit MessageHandler(BoardContext& board) : board_(board) {}
+    explicit MessageHandler(BoardState& board) : board_(board) {}
     ~MessageHandler();
 
     // The link's message event. While an earlier message waits for its retry, this one waits too;
@@ -81,11 +81,11 @@ class MessageHandler {
     bool showNextEntry(Job& job);
     bool flagEcho(Job& job);
 
-    BoardContext& board_;
+    BoardState& board_;
     bool running_ = false;
     std::optional<Job> held_;
     std::deque<std::pair<std::string, std::string>> waiting_;  // endpoint, message
     std::unique_ptr<platform::Timer> retryTimer_;
 };
 
-}  // namespace velmora
+}  // namespace velmora::board

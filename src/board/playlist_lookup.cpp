@@ -1,9 +1,9 @@
-#include "link/playlist_lookup.h"
+#include "board/playlist_lookup.h"
 
 #include "display/board_design.h"
 #include "link/field_splitter.h"
 
-namespace velmora::playlist {
+namespace velmora::board {
 
 namespace {
 constexpr char kRequest[] = "playlist_getitem[";
@@ -79,14 +79,14 @@ std::optional<Entry> readEntry(std::string_view itemMessage) {
 
 void showNext(Form& board, Entry entry) {
     if (entry.marker == "0") {
-        board.setText(board::NextAlbum, std::move(entry.album));
-        if (!entry.artist.empty()) board.setText(board::NextArtist, std::move(entry.artist));
-        board.setText(board::NextTitle, " ");
+        board.setText(display::NextAlbum, std::move(entry.album));
+        if (!entry.artist.empty()) board.setText(display::NextArtist, std::move(entry.artist));
+        board.setText(display::NextTitle, " ");
     } else {
-        board.setText(board::NextTitle, std::move(entry.title));
-        if (!entry.artist.empty()) board.setText(board::NextArtist, std::move(entry.artist));
-        if (!entry.album.empty()) board.setText(board::NextAlbum, std::move(entry.album));
+        board.setText(display::NextTitle, std::move(entry.title));
+        if (!entry.artist.empty()) board.setText(display::NextArtist, std::move(entry.artist));
+        if (!entry.album.empty()) board.setText(display::NextAlbum, std::move(entry.album));
     }
 }
 
-}  // namespace velmora::playlist
+}  // namespace velmora::board

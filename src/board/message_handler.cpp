@@ -1,14 +1,14 @@
-#include "link/message_handler.h"
+#include "board/message_handler.h"
 
 #include <string_view>
 #include <utility>
 
 #include "display/board_design.h"
 #include "link/field_splitter.h"
-#include "link/playlist_lookup.h"
+#include "board/playlist_lookup.h"
 #include "settings/settings_keys.h"
 
-namespace velmora {
+namespace velmora::board {
 
 namespace {
 constexpr std::string_view kReceiveEndpoint = "cdjr";
@@ -114,12 +114,12 @@ void MessageHandler::retry() {
 
 bool MessageHandler::log(Job& job) {
     Form& form = board_.form;
-    if (form[board::List1].items.size() >= kLogLines) form.removeItem(board::List1, 0);
+    if (form[display::List1].items.size() >= kLogLines) form.removeItem(display::List1, 0);
     const std::string arguments = board_.services.system.commandLine();
     std::string line;
     line.reserve(job.endpoint.size() + arguments.size() + job.message.size() + 2);
     line.append(job.endpoint).append(":").append(arguments).append(" ").append(job.message);
-    form.addItem(board::List1, std::move(line));
+    form.addItem(display::List1, std::move(line));
     return true;
 }
 
@@ -147,7 +147,7 @@ bool MessageHandler::showElapsed(Job& job) {
     if (!rest || rest->find('-') != std::string_view::npos) return false;
     const auto time = link::dropLast(*rest);
     if (!time) return false;
-    board_.form.setText(board::ElapsedTime, std::string(*time));
+    board_.form.setText(display::ElapsedTime, std::string(*time));
     return true;
 }
 
@@ -168,9 +168,9 @@ bool MessageHandler::cutTrack(Job& job) {
 
 bool MessageHandler::showTrack(Job& job) {
     Form& form = board_.form;
-    form.setText(board::Title, std::move(job.track.title));
-    form.setText(board::Album, std::move(job.track.album));
-    form.setText(board::Artist, std::move(job.track.artist));
+    form.setText(display::Title, std::move(job.track.title));
+    form.setText(display::Album, std::move(job.track.album));
+    form.setText(display::Artist, std::move(job.track.artist));
     return true;
 }
 
@@ -178,7 +178,7 @@ bool MessageHandler::showTrack(Job& job) {
 bool MessageHandler::showPicture(Job& job) {
     auto& services = board_.services;
     if (!job.track.picture.empty()) {
-        board_.form.setPicture(board::CDImage, services.pictures.load(job.track.picture));
+        board_.form.setPicture(display::CDImage, services.pictures.load(job.track.picture));
         return true;
     }
     const std::string name = services.settings.read(
@@ -186,12 +186,12 @@ bool MessageHandler::showPicture(Job& job) {
     if (name.empty()) return true;
     const std::string path = services.settings.read(
         settings::kApplication, settings::kPictureSection, settings::kFullPathKey, "");
-    board_.form.setPicture(board::CDImage, path.empty() ? nullptr : services.pictures.load(path));
+    board_.form.setPicture(display::CDImage, path.empty() ? nullptr : services.pictures.load(path));
     return true;
 }
 
 bool MessageHandler::showTotalTime(Job& job) {
-    board_.form.setText(board::TotalTime, std::move(job.track.totalTime));
+    board_.form.setText(display::TotalTime, std::move(job.track.totalTime));
     return true;
 }
 
@@ -201,16 +201,16 @@ bool MessageHandler::askPointer(Job&) {
 }
 
 bool MessageHandler::askNextEntry(Job& job) {
-    const auto request = playlist::requestFor(job.message);
+    const auto request = board::requestFor(job.message);
     if (!request) return false;
     board_.send(*request);
     return true;
 }
 
 bool MessageHandler::showNextEntry(Job& job) {
-    auto entry = playlist::readEntry(job.message);
+    auto entry = board::readEntry(job.message);
     if (!entry) return false;
-    playlist::showNext(board_.form, std::move(*entry));
+    board::showNext(board_.form, std::move(*entry));
     return true;
 }
 
@@ -219,4 +219,4 @@ bool MessageHandler::flagEcho(Job&) {
     return true;
 }
 
-}  // namespace velmora
+}  // namespace velmora::board

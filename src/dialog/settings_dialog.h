@@ -10,7 +10,7 @@
 
 #include "platform/services.h"
 
-namespace velmora::settings {
+namespace velmora::dialog {
 
 // "description|pattern|description|pattern" as the chooser's list of entries.
 std::vector<platform::FileFilter> fileFilters(std::string_view text);
@@ -53,4 +53,4 @@ class SettingsDialog final : public platform::WindowEvents {
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);  // for tasks posted by close
 };
 
-}  // namespace velmora::settings
+}  // namespace velmora::dialog

@@ -1,8 +1,8 @@
-#include "settings/settings_form.h"
+#include "dialog/settings_form.h"
 
 #include <string>
 
-namespace velmora::settings {
+namespace velmora::dialog {
 namespace {
 
 constexpr float kRowTop = 120;
@@ -98,4 +98,4 @@ Form makeSettingsForm() {
     return form;
 }
 
-}  // namespace velmora::settings
+}  // namespace velmora::dialog

@@ -8,15 +8,15 @@
 #include "platform/form.h"
 #include "platform/services.h"
 
-namespace velmora {
+namespace velmora::board {
 
-struct BoardContext {
-    BoardContext(platform::Services& s, Form& f, LinkControl& link)
+struct BoardState {
+    BoardState(platform::Services& s, Form& f, link::LinkControl& link)
         : services(s), form(f), slinkx(link) {}
 
     platform::Services& services;
     Form& form;                     // the board
-    LinkControl& slinkx;            // the one link instance in use
+    link::LinkControl& slinkx;            // the one link instance in use
     std::string txEndpoint;         // every command goes out here
     std::string rxEndpoint;         // the jukebox's messages come in here
     std::int16_t echoReceived = 0;  // -1 once "echo[cdjon]" came back
@@ -31,4 +31,4 @@ struct BoardContext {
     }
 };
 
-}  // namespace velmora
+}  // namespace velmora::board

@@ -1,10 +1,10 @@
-#include "fallback/notify_timer.h"
+#include "board/notify_timer.h"
 
 #include <string>
 
 #include "settings/settings_keys.h"
 
-namespace velmora {
+namespace velmora::board {
 
 NotifyTimer::~NotifyTimer() = default;
 
@@ -54,4 +54,4 @@ void NotifyTimer::launchFallback() {
     }
 }
 
-}  // namespace velmora
+}  // namespace velmora::board

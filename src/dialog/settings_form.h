@@ -3,7 +3,7 @@
 
 #include "platform/form.h"
 
-namespace velmora::settings {
+namespace velmora::dialog {
 
 // Indices of the dialog's controls in the form, in creation order (later ones draw on top).
 enum DialogId : int {
@@ -51,4 +51,4 @@ constexpr DialogId buttonOfRow(int row) {
 
 Form makeSettingsForm();
 
-}  // namespace velmora::settings
+}  // namespace velmora::dialog

@@ -1,10 +1,10 @@
-#include "settings/settings_dialog.h"
+#include "dialog/settings_dialog.h"
 
 #include "settings/colour_text.h"
-#include "settings/settings_form.h"
+#include "dialog/settings_form.h"
 #include "settings/settings_keys.h"
 
-namespace velmora::settings {
+namespace velmora::dialog {
 namespace {
 
 constexpr std::uint32_t OFN_HIDEREADONLY = 4;
@@ -17,8 +17,8 @@ constexpr char kPictureFilter[] =
 constexpr int kFileTypeEntry = 2;  // the saver or picture entry, not "All Files"
 
 // The store key of each colour row, from "Time :" down; "OK" writes them in this order.
-constexpr const char* kRowKeys[kColourRows] = {kTimeKey,    kSectionKey,  kTitleKey,     kArtistKey,
-                                               kCDTitleKey, kNextSongKey, kBackgroundKey};
+constexpr const char* kRowKeys[kColourRows] = {settings::kTimeKey,    settings::kSectionKey,  settings::kTitleKey,     settings::kArtistKey,
+                                               settings::kCDTitleKey, settings::kNextSongKey, settings::kBackgroundKey};
 // The rows in the order the dialog reads them when it opens.
 constexpr int kLoadOrder[kColourRows] = {0, 1, 3, 4, 2, 5, 6};
 
@@ -55,14 +55,14 @@ SettingsDialog::~SettingsDialog() = default;
 
 void SettingsDialog::load() {
     auto& store = services_.settings;
-    form_.setText(Scrdefault, store.read(kApplication, kSaverSection, kNameKey, ""));
-    saverFullPath_ = store.read(kApplication, kSaverSection, kFullPathKey, "");
-    form_.setText(Pictdefault, store.read(kApplication, kPictureSection, kNameKey, ""));
-    pictureFullPath_ = store.read(kApplication, kPictureSection, kFullPathKey, "");
+    form_.setText(Scrdefault, store.read(settings::kApplication, settings::kSaverSection, settings::kNameKey, ""));
+    saverFullPath_ = store.read(settings::kApplication, settings::kSaverSection, settings::kFullPathKey, "");
+    form_.setText(Pictdefault, store.read(settings::kApplication, settings::kPictureSection, settings::kNameKey, ""));
+    pictureFullPath_ = store.read(settings::kApplication, settings::kPictureSection, settings::kFullPathKey, "");
     for (int row : kLoadOrder) {
-        const std::string text = store.read(kApplication, kColourSection, kRowKeys[row], "0");
+        const std::string text = store.read(settings::kApplication, settings::kColourSection, kRowKeys[row], "0");
         // A text that names no colour shows as black, the dialog's own default.
-        form_.setBackColour(swatchOfRow(row), parseColour(text).value_or(0));
+        form_.setBackColour(swatchOfRow(row), settings::parseColour(text).value_or(0));
     }
 }
 
@@ -95,13 +95,13 @@ void SettingsDialog::textEdited(int control, const std::string& text) {
 
 void SettingsDialog::ok() {
     auto& store = services_.settings;
-    store.write(kApplication, kSaverSection, kNameKey, form_[Scrdefault].text);
-    store.write(kApplication, kSaverSection, kFullPathKey, saverFullPath_);
-    store.write(kApplication, kPictureSection, kNameKey, form_[Pictdefault].text);
-    store.write(kApplication, kPictureSection, kFullPathKey, pictureFullPath_);
+    store.write(settings::kApplication, settings::kSaverSection, settings::kNameKey, form_[Scrdefault].text);
+    store.write(settings::kApplication, settings::kSaverSection, settings::kFullPathKey, saverFullPath_);
+    store.write(settings::kApplication, settings::kPictureSection, settings::kNameKey, form_[Pictdefault].text);
+    store.write(settings::kApplication, settings::kPictureSection, settings::kFullPathKey, pictureFullPath_);
     for (int row = 0; row < kColourRows; ++row)
-        store.write(kApplication, kColourSection, kRowKeys[row],
-                    colourText(form_[swatchOfRow(row)].backColour));
+        store.write(settings::kApplication, settings::kColourSection, kRowKeys[row],
+                    settings::colourText(form_[swatchOfRow(row)].backColour));
     close();
 }
 
@@ -149,4 +149,4 @@ void SettingsDialog::guarded(const std::function<void()>& handler) {
     }
 }
 
-}  // namespace velmora::settings
+}  // namespace velmora::dialog

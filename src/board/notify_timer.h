@@ -4,13 +4,13 @@
 #include <memory>
 
 #include "platform/services.h"
-#include "shell/board_context.h"
+#include "board/board_state.h"
 
-namespace velmora {
+namespace velmora::board {
 
 class NotifyTimer {
   public:
-    explicit NotifyTimer(BoardContext& board) : board_(board) {}
+    explicit NotifyTimer(BoardState& board) : board_(board) {}
     ~NotifyTimer();
 
     // The tick of tmrNotify. Does nothing while its own box is still open or while a link message
@@ -21,9 +21,9 @@ class NotifyTimer {
     void renewEcho();
     void launchFallback();
 
-    BoardContext& board_;
+    BoardState& board_;
     bool boxOpen_ = false;
     std::unique_ptr<platform::Process> fallback_;
 };
 
-}  // namespace velmora
+}  // namespace velmora::board
