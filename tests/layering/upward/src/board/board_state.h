@@ -1,0 +1,4 @@
+// The board state, as the fixture of the layering check needs it.
+#pragma once
+
+#include "link/link_control.h"
