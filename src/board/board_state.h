@@ -1,4 +1,5 @@
-// The main window's state that its handlers share.
+// The running board's state that its handlers share: the board itself, the link and the two
+// endpoints, the echo flag and the end of the run.
 #pragma once
 
 #include <cstdint>
@@ -10,25 +11,50 @@
 
 namespace velmora::board {
 
-struct BoardState {
-    BoardState(platform::Services& s, Form& f, link::LinkControl& link)
-        : services(s), form(f), slinkx(link) {}
+inline constexpr char kTxEndpoint[] = "cdj";           // every command goes out here
+inline constexpr char kRxEndpoint[] = "cdjr";          // the jukebox's messages come in here
+inline constexpr char kEchoRequest[] = "echo[cdjon]";  // also the answer's prefix
 
-    platform::Services& services;
-    Form& form;                     // the board
-    link::LinkControl& slinkx;            // the one link instance in use
-    std::string txEndpoint;         // every command goes out here
-    std::string rxEndpoint;         // the jukebox's messages come in here
-    std::int16_t echoReceived = 0;  // -1 once "echo[cdjon]" came back
-    std::int16_t lastResult = 0;
-    PixelRect desktopRect;
-    bool unloaded = false;
-    bool messagesHeld = false;  // a link message waits to retry a step; the conversation pauses
+class BoardState {
+  public:
+    BoardState(platform::Services& services, Form& form, link::LinkControl& link)
+        : services_(services), form_(form), slinkx_(link) {}
 
-    // Sends a command through txEndpoint; the result is narrowed into lastResult.
-    void send(const std::string& command) {
-        lastResult = toInt16(slinkx.LinkSend(txEndpoint, command));
+    platform::Services& services() { return services_; }
+    Form& form() { return form_; }
+
+    // Opens both endpoints; the results are narrowed into lastResult and not examined.
+    void openEndpoints() {
+        lastResult_ = toInt16(slinkx_.LinkOpen(txEndpoint_, "type=devtx", 1, 1, 0));
+        lastResult_ = toInt16(slinkx_.LinkOpen(rxEndpoint_, "type=devrx", 1, 1, 0));
     }
+    void closeEndpoints() {
+        lastResult_ = toInt16(slinkx_.LinkClose(txEndpoint_));
+        lastResult_ = toInt16(slinkx_.LinkClose(rxEndpoint_));
+    }
+    // Sends a command through the send endpoint; the result is narrowed into lastResult.
+    void send(const std::string& command) {
+        lastResult_ = toInt16(slinkx_.LinkSend(txEndpoint_, command));
+    }
+    void keepResult(std::int64_t result) { lastResult_ = toInt16(result); }
+    std::int16_t lastResult() const { return lastResult_; }
+
+    bool echoReceived() const { return echoReceived_ != 0; }
+    void setEchoReceived(bool received) { echoReceived_ = received ? -1 : 0; }
+
+    // Once unloaded, the link is closed: nothing may be sent any more.
+    bool unloaded() const { return unloaded_; }
+    void markUnloaded() { unloaded_ = true; }
+
+  private:
+    platform::Services& services_;
+    Form& form_;
+    link::LinkControl& slinkx_;
+    std::string txEndpoint_ = kTxEndpoint;
+    std::string rxEndpoint_ = kRxEndpoint;
+    std::int16_t echoReceived_ = 0;  // -1 once the echo came back
+    std::int16_t lastResult_ = 0;
+    bool unloaded_ = false;
 };
 
 }  // namespace velmora::board

@@ -3,15 +3,14 @@
 #include <string_view>
 #include <utility>
 
+#include "board/playlist_lookup.h"
 #include "display/board_design.h"
 #include "link/field_splitter.h"
-#include "board/playlist_lookup.h"
 #include "settings/settings_keys.h"
 
 namespace velmora::board {
 
 namespace {
-constexpr std::string_view kReceiveEndpoint = "cdjr";
 constexpr std::size_t kLogLines = 7;
 constexpr std::size_t kTimeHead = 5;     // "time" and the character after it
 constexpr std::size_t kPlayingHead = 9;  // "playing" and the two characters after it
@@ -47,7 +46,7 @@ std::span<const MessageHandler::Step> MessageHandler::stepsOf(Kind kind) {
 }
 
 void MessageHandler::handle(std::string& endpoint, std::string& message) {
-    if (board_.unloaded) return;  // the link is closed: nothing may be sent any more
+    if (board_.unloaded()) return;  // the link is closed: nothing may be sent any more
     if (held_ || running_) {
         if (waiting_.size() == kMaxWaiting) waiting_.pop_front();  // the newest state matters most
         waiting_.emplace_back(endpoint, message);
@@ -92,11 +91,10 @@ bool MessageHandler::run(Job& job) {
 
 void MessageHandler::hold(Job job) {
     held_ = std::move(job);
-    board_.messagesHeld = true;
     if (retryTimer_)
         retryTimer_->setEnabled(true);
     else
-        retryTimer_ = board_.services.timers.createTimer(kRetryDelay, true, [this] { retry(); });
+        retryTimer_ = board_.services().timers.createTimer(kRetryDelay, true, [this] { retry(); });
 }
 
 void MessageHandler::retry() {
@@ -104,8 +102,7 @@ void MessageHandler::retry() {
     if (!held_) return;
     Job job = std::move(*held_);
     held_.reset();
-    board_.messagesHeld = false;
-    if (board_.unloaded) {
+    if (board_.unloaded()) {
         waiting_.clear();
         return;
     }
@@ -113,9 +110,9 @@ void MessageHandler::retry() {
 }
 
 bool MessageHandler::log(Job& job) {
-    Form& form = board_.form;
+    Form& form = board_.form();
     if (form[display::List1].items.size() >= kLogLines) form.removeItem(display::List1, 0);
-    const std::string arguments = board_.services.system.commandLine();
+    const std::string arguments = board_.services().system.commandLine();
     std::string line;
     line.reserve(job.endpoint.size() + arguments.size() + job.message.size() + 2);
     line.append(job.endpoint).append(":").append(arguments).append(" ").append(job.message);
@@ -124,13 +121,13 @@ bool MessageHandler::log(Job& job) {
 }
 
 bool MessageHandler::classify(Job& job) {
-    if (job.endpoint != kReceiveEndpoint) return false;
+    if (job.endpoint != kRxEndpoint) return false;
     static constexpr std::pair<std::string_view, Kind> kPrefixes[] = {
         {"time", Kind::TimeCode},
         {"playing", Kind::Playing},
         {"playlist_pointer", Kind::PlaylistPointer},
         {"playlist_item", Kind::PlaylistItem},
-        {"echo[cdjon]", Kind::Echo},
+        {kEchoRequest, Kind::Echo},
     };
     for (const auto& [prefix, kind] : kPrefixes) {
         if (job.message.starts_with(prefix)) {
@@ -147,7 +144,7 @@ bool MessageHandler::showElapsed(Job& job) {
     if (!rest || rest->find('-') != std::string_view::npos) return false;
     const auto time = link::dropLast(*rest);
     if (!time) return false;
-    board_.form.setText(display::ElapsedTime, std::string(*time));
+    board_.form().setText(display::ElapsedTime, std::string(*time));
     return true;
 }
 
@@ -167,7 +164,7 @@ bool MessageHandler::cutTrack(Job& job) {
 }
 
 bool MessageHandler::showTrack(Job& job) {
-    Form& form = board_.form;
+    Form& form = board_.form();
     form.setText(display::Title, std::move(job.track.title));
     form.setText(display::Album, std::move(job.track.album));
     form.setText(display::Artist, std::move(job.track.artist));
@@ -176,9 +173,9 @@ bool MessageHandler::showTrack(Job& job) {
 
 // A track without a picture of its own shows the default picture, when one is chosen.
 bool MessageHandler::showPicture(Job& job) {
-    auto& services = board_.services;
+    auto& services = board_.services();
     if (!job.track.picture.empty()) {
-        board_.form.setPicture(display::CDImage, services.pictures.load(job.track.picture));
+        board_.form().setPicture(display::CDImage, services.pictures.load(job.track.picture));
         return true;
     }
     const std::string name = services.settings.read(
@@ -186,12 +183,13 @@ bool MessageHandler::showPicture(Job& job) {
     if (name.empty()) return true;
     const std::string path = services.settings.read(
         settings::kApplication, settings::kPictureSection, settings::kFullPathKey, "");
-    board_.form.setPicture(display::CDImage, path.empty() ? nullptr : services.pictures.load(path));
+    board_.form().setPicture(display::CDImage,
+                             path.empty() ? nullptr : services.pictures.load(path));
     return true;
 }
 
 bool MessageHandler::showTotalTime(Job& job) {
-    board_.form.setText(display::TotalTime, std::move(job.track.totalTime));
+    board_.form().setText(display::TotalTime, std::move(job.track.totalTime));
     return true;
 }
 
@@ -210,12 +208,12 @@ bool MessageHandler::askNextEntry(Job& job) {
 bool MessageHandler::showNextEntry(Job& job) {
     auto entry = board::readEntry(job.message);
     if (!entry) return false;
-    board::showNext(board_.form, std::move(*entry));
+    board::showNext(board_.form(), std::move(*entry));
     return true;
 }
 
 bool MessageHandler::flagEcho(Job&) {
-    board_.echoReceived = -1;
+    board_.setEchoReceived(true);
     return true;
 }
 

@@ -34,6 +34,9 @@ class MessageHandler {
     // waiting messages are handled in order of arrival once it is done.
     void handle(std::string& endpoint, std::string& message);
 
+    // A message waits to retry a step; the conversation pauses until it is done.
+    bool holding() const { return held_.has_value(); }
+
   private:
     enum class Kind : std::uint8_t {
         Unknown,

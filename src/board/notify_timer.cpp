@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/lifetime.h"
 #include "settings/settings_keys.h"
 
 namespace velmora::board {
@@ -11,8 +12,8 @@ NotifyTimer::~NotifyTimer() = default;
 void NotifyTimer::tick() {
     // A held message may be the echo itself: judging the jukebox now could launch the fallback
     // over a board that is still being fed.
-    if (boxOpen_ || board_.messagesHeld) return;
-    if (board_.echoReceived != 0)
+    if (boxOpen_ || messages_.holding()) return;
+    if (board_.echoReceived())
         renewEcho();
     else
         launchFallback();
@@ -21,22 +22,17 @@ void NotifyTimer::tick() {
 void NotifyTimer::renewEcho() {
     // The box runs a nested event loop: ticks, link messages and even the unload may come
     // meanwhile.
-    struct BoxOpen {
-        bool& flag;
-        explicit BoxOpen(bool& f) : flag(f) { flag = true; }
-        ~BoxOpen() { flag = false; }
-    };
     {
-        BoxOpen open(boxOpen_);
-        board_.services.ui.messageBox("True", settings::kProgramTitle);
+        platform::ScopedFlag open(boxOpen_);
+        board_.services().ui.messageBox("True", settings::kProgramTitle);
     }
-    if (board_.unloaded) return;  // the link is closed and about to be released
-    board_.send("echo[cdjon]");
-    board_.echoReceived = 0;
+    if (board_.unloaded()) return;  // the link is closed and about to be released
+    board_.send(kEchoRequest);
+    board_.setEchoReceived(false);
 }
 
 void NotifyTimer::launchFallback() {
-    auto& services = board_.services;
+    auto& services = board_.services();
     const std::string fullPath = services.settings.read(
         settings::kApplication, settings::kSaverSection, settings::kFullPathKey, "");
     const std::string name = services.settings.read(settings::kApplication, settings::kSaverSection,

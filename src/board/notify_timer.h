@@ -3,14 +3,16 @@
 
 #include <memory>
 
-#include "platform/services.h"
 #include "board/board_state.h"
+#include "board/message_handler.h"
+#include "platform/services.h"
 
 namespace velmora::board {
 
 class NotifyTimer {
   public:
-    explicit NotifyTimer(BoardState& board) : board_(board) {}
+    NotifyTimer(BoardState& board, const MessageHandler& messages)
+        : board_(board), messages_(messages) {}
     ~NotifyTimer();
 
     // The tick of tmrNotify. Does nothing while its own box is still open or while a link message
@@ -22,6 +24,7 @@ class NotifyTimer {
     void launchFallback();
 
     BoardState& board_;
+    const MessageHandler& messages_;
     bool boxOpen_ = false;
     std::unique_ptr<platform::Process> fallback_;
 };

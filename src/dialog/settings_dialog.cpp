@@ -1,7 +1,7 @@
 #include "dialog/settings_dialog.h"
 
-#include "settings/colour_text.h"
 #include "dialog/settings_form.h"
+#include "settings/colour_text.h"
 #include "settings/settings_keys.h"
 
 namespace velmora::dialog {
@@ -17,8 +17,9 @@ constexpr char kPictureFilter[] =
 constexpr int kFileTypeEntry = 2;  // the saver or picture entry, not "All Files"
 
 // The store key of each colour row, from "Time :" down; "OK" writes them in this order.
-constexpr const char* kRowKeys[kColourRows] = {settings::kTimeKey,    settings::kSectionKey,  settings::kTitleKey,     settings::kArtistKey,
-                                               settings::kCDTitleKey, settings::kNextSongKey, settings::kBackgroundKey};
+constexpr const char* kRowKeys[kColourRows] = {
+    settings::kTimeKey,    settings::kSectionKey,  settings::kTitleKey,     settings::kArtistKey,
+    settings::kCDTitleKey, settings::kNextSongKey, settings::kBackgroundKey};
 // The rows in the order the dialog reads them when it opens.
 constexpr int kLoadOrder[kColourRows] = {0, 1, 3, 4, 2, 5, 6};
 
@@ -55,12 +56,17 @@ SettingsDialog::~SettingsDialog() = default;
 
 void SettingsDialog::load() {
     auto& store = services_.settings;
-    form_.setText(Scrdefault, store.read(settings::kApplication, settings::kSaverSection, settings::kNameKey, ""));
-    saverFullPath_ = store.read(settings::kApplication, settings::kSaverSection, settings::kFullPathKey, "");
-    form_.setText(Pictdefault, store.read(settings::kApplication, settings::kPictureSection, settings::kNameKey, ""));
-    pictureFullPath_ = store.read(settings::kApplication, settings::kPictureSection, settings::kFullPathKey, "");
+    form_.setText(Scrdefault, store.read(settings::kApplication, settings::kSaverSection,
+                                         settings::kNameKey, ""));
+    saverFullPath_ =
+        store.read(settings::kApplication, settings::kSaverSection, settings::kFullPathKey, "");
+    form_.setText(Pictdefault, store.read(settings::kApplication, settings::kPictureSection,
+                                          settings::kNameKey, ""));
+    pictureFullPath_ =
+        store.read(settings::kApplication, settings::kPictureSection, settings::kFullPathKey, "");
     for (int row : kLoadOrder) {
-        const std::string text = store.read(settings::kApplication, settings::kColourSection, kRowKeys[row], "0");
+        const std::string text =
+            store.read(settings::kApplication, settings::kColourSection, kRowKeys[row], "0");
         // A text that names no colour shows as black, the dialog's own default.
         form_.setBackColour(swatchOfRow(row), settings::parseColour(text).value_or(0));
     }
@@ -95,10 +101,14 @@ void SettingsDialog::textEdited(int control, const std::string& text) {
 
 void SettingsDialog::ok() {
     auto& store = services_.settings;
-    store.write(settings::kApplication, settings::kSaverSection, settings::kNameKey, form_[Scrdefault].text);
-    store.write(settings::kApplication, settings::kSaverSection, settings::kFullPathKey, saverFullPath_);
-    store.write(settings::kApplication, settings::kPictureSection, settings::kNameKey, form_[Pictdefault].text);
-    store.write(settings::kApplication, settings::kPictureSection, settings::kFullPathKey, pictureFullPath_);
+    store.write(settings::kApplication, settings::kSaverSection, settings::kNameKey,
+                form_[Scrdefault].text);
+    store.write(settings::kApplication, settings::kSaverSection, settings::kFullPathKey,
+                saverFullPath_);
+    store.write(settings::kApplication, settings::kPictureSection, settings::kNameKey,
+                form_[Pictdefault].text);
+    store.write(settings::kApplication, settings::kPictureSection, settings::kFullPathKey,
+                pictureFullPath_);
     for (int row = 0; row < kColourRows; ++row)
         store.write(settings::kApplication, settings::kColourSection, kRowKeys[row],
                     settings::colourText(form_[swatchOfRow(row)].backColour));
@@ -134,11 +144,10 @@ void SettingsDialog::chooseColour(int row) {
 // The window goes once the current event is over, never under its own handler.
 void SettingsDialog::close() {
     closing_ = true;
-    services_.ui.post([this, alive = std::weak_ptr<bool>(alive_)] {
-        if (alive.expired()) return;  // the dialog went first
+    services_.ui.post(liveness_.guard([this] {
         window_.reset();
         if (closed_) closed_();
-    });
+    }));
 }
 
 void SettingsDialog::guarded(const std::function<void()>& handler) {

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/lifetime.h"
 #include "platform/services.h"
 
 namespace velmora::dialog {
@@ -50,7 +51,7 @@ class SettingsDialog final : public platform::WindowEvents {
     std::string pictureFullPath_;
     std::unique_ptr<platform::Window> window_;
     bool closing_ = false;
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);  // for tasks posted by close
+    platform::Liveness liveness_;  // for the task posted by close; the dialog may go first
 };
 
 }  // namespace velmora::dialog

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 
+#include "platform/lifetime.h"
+
 namespace velmora::link {
 
 namespace {
@@ -226,11 +228,7 @@ void SocketLink::dispatch() {
     // One message at a time: a handler that runs a nested event loop does not get another
     // message inside the first; the outer loop raises it next.
     if (dispatching_) return;
-    dispatching_ = true;
-    struct Done {
-        bool& flag;
-        ~Done() { flag = false; }
-    } done{dispatching_};
+    platform::ScopedFlag dispatching(dispatching_);
     while (!inbox_.empty()) {
         Message message = std::move(inbox_.front());
         inbox_.pop_front();

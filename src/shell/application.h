@@ -4,9 +4,9 @@
 
 #include <memory>
 
+#include "dialog/settings_dialog.h"
 #include "link/link_control.h"
 #include "platform/services.h"
-#include "dialog/settings_dialog.h"
 #include "shell/main_window.h"
 
 namespace velmora::shell {

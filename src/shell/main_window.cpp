@@ -7,11 +7,6 @@
 
 namespace velmora::shell {
 
-namespace {
-constexpr char kTxEndpoint[] = "cdj";
-constexpr char kRxEndpoint[] = "cdjr";
-}  // namespace
-
 std::string runModeOf(const std::string& commandLine) {
     const char* blank = " ";
     auto first = commandLine.find_first_not_of(blank);
@@ -32,7 +27,7 @@ MainWindow::MainWindow(platform::Services& services, link::LinkFactory& links, H
       slinkx1_(links.createLink()),
       board_(std::make_unique<board::BoardState>(services, form_, *slinkx_)),
       messages_(*board_),
-      notify_(*board_) {
+      notify_(*board_, messages_) {
     slinkx_->onLinkMessage([this](std::string& endpoint, std::string& message) {
         guarded([&] { messages_.handle(endpoint, message); });
     });
@@ -49,26 +44,23 @@ void MainWindow::load() {
 
 void MainWindow::startUp() {
     board::BoardState& b = *board_;
-    b.txEndpoint = kTxEndpoint;
-    b.rxEndpoint = kRxEndpoint;
-    b.echoReceived = 0;
+    b.setEchoReceived(false);
 
     display::applyScalingAndColours(form_, services_.ui.screenSize(), services_.settings);
 
-    b.lastResult = toInt16(slinkx_->LinkOpen(b.txEndpoint, "type=devtx", 1, 1, 0));
-    b.lastResult = toInt16(slinkx_->LinkOpen(b.rxEndpoint, "type=devrx", 1, 1, 0));
+    b.openEndpoints();
     b.send("notify_playing_item[on]");
     b.send("notify_playing_timecode[on]");
-    b.send("echo[cdjon]");
+    b.send(board::kEchoRequest);
 
     tmrNotify_->setEnabled(true);
-    b.lastResult = toInt16(services_.system.showCursor(false));
+    b.keepResult(services_.system.showCursor(false));
 
     const std::string runMode = runModeOf(services_.system.commandLine());
     if (runMode == "/S") {
-        b.desktopRect = services_.ui.desktopRect();
+        const PixelRect desktop = services_.ui.desktopRect();
         services_.system.setScreenSaverActive(false);
-        window_->placeTopmost(0, 0, b.desktopRect.right, b.desktopRect.bottom);
+        window_->placeTopmost(0, 0, desktop.right, desktop.bottom);
         services_.system.showCursor(false);
     } else if (runMode == "/P") {
         unload();
@@ -100,31 +92,34 @@ void MainWindow::closeRequested() {
 }
 
 void MainWindow::unload() {
-    if (board_->unloaded) return;
-    board_->unloaded = true;
+    if (board_->unloaded()) return;
+    board_->markUnloaded();
     shutDown();
-    // The window and its controls go once the current event is over, never under a running handler.
+    // The window and its controls go in a posted task once no handler of the window is on the
+    // stack (a modal box runs posted tasks in its nested loop).
     tmrNotify_->setEnabled(false);
-    services_.ui.post([this] {
-        if (depth_ > 0)
-            releasePending_ = true;  // a handler is still on the stack (a nested modal loop)
+    postRelease();
+}
+
+void MainWindow::postRelease() {
+    services_.ui.post(liveness_.guard([this] {
+        if (handling_)
+            releasePending_ = true;  // posted again when the outermost handler returns
         else
             release();
-    });
+    }));
 }
 
 void MainWindow::shutDown() {
     board::BoardState& b = *board_;
     b.send("notify_playing_item[off]");
     b.send("notify_playing_timecode[off]");
-    b.lastResult = toInt16(slinkx_->LinkClose(b.txEndpoint));
-    b.lastResult = toInt16(slinkx_->LinkClose(b.rxEndpoint));
+    b.closeEndpoints();
     services_.system.showCursor(true);
     services_.system.setScreenSaverActive(true);
 }
 
 void MainWindow::release() {
-    releasePending_ = false;
     window_.reset();
     tmrNotify_.reset();
     slinkx1_.reset();
@@ -134,13 +129,18 @@ void MainWindow::release() {
 }
 
 void MainWindow::guarded(const std::function<void()>& handler) {
-    ++depth_;
-    try {
-        handler();
-    } catch (const std::exception& failure) {
-        services_.ui.reportFatal(failure.what());
+    {
+        platform::ScopedFlag running(handling_);
+        try {
+            handler();
+        } catch (const std::exception& failure) {
+            services_.ui.reportFatal(failure.what());
+        }
     }
-    if (--depth_ == 0 && releasePending_) release();
+    if (!handling_ && releasePending_) {
+        releasePending_ = false;
+        postRelease();
+    }
 }
 
 }  // namespace velmora::shell

@@ -5,11 +5,12 @@
 #include <memory>
 #include <string>
 
+#include "board/board_state.h"
+#include "board/message_handler.h"
 #include "board/notify_timer.h"
 #include "link/link_control.h"
-#include "board/message_handler.h"
+#include "platform/lifetime.h"
 #include "platform/services.h"
-#include "board/board_state.h"
 
 namespace velmora::shell {
 
@@ -36,11 +37,12 @@ class MainWindow final : public platform::WindowEvents {
 
     const Form& form() const { return form_; }
     const board::BoardState& state() const { return *board_; }
-    bool unloaded() const { return board_->unloaded; }
+    bool unloaded() const { return board_->unloaded(); }
 
   private:
     void startUp();
     void shutDown();
+    void postRelease();
     void release();
     void guarded(const std::function<void()>& handler);
 
@@ -56,8 +58,10 @@ class MainWindow final : public platform::WindowEvents {
     std::unique_ptr<platform::Window> window_;
     float anchorX_ = 0;  // first mouse position seen; (0, 0) while none was recorded
     float anchorY_ = 0;
-    int depth_ = 0;  // handlers of this window now running
+    bool handling_ = false;  // a handler of this window is on the stack
     bool releasePending_ = false;
+    platform::Liveness
+        liveness_;  // last, so it goes first: a posted task never sees a half-gone window
 };
 
 // The mode the command line selects: its first two characters, trimmed and upper-cased.

@@ -21,6 +21,8 @@ FakeWindow::FakeWindow(FakePlatform& platform, Form& f, platform::WindowEvents& 
 }
 
 FakeWindow::~FakeWindow() {
+    if (platform_.openBoxes > 0)
+        platform_.lifetimeFaults.push_back(form.name + " released while a box is open");
     platform_.record("DestroyWindow(" + form.name + ")");
     forget(platform_.windows, this);
 }
@@ -48,6 +50,10 @@ FakeTimer::FakeTimer(FakePlatform& platform, int ms, bool enabled, std::function
 }
 
 FakeTimer::~FakeTimer() {
+    if (platform_.ticking == this) {
+        platform_.lifetimeFaults.push_back("a timer released inside its own tick");
+        platform_.ticking = nullptr;
+    }
     forget(platform_.timers, this);
 }
 
@@ -152,6 +158,7 @@ void FakePlatform::messageBox(const std::string& text, const std::string& captio
     record("MessageBox(" + text + "," + caption + ")");
     ++openBoxes;
     if (duringMessageBox) duringMessageBox();
+    runPosted();
     --openBoxes;
 }
 
@@ -191,8 +198,10 @@ void FakePlatform::advance(long long ms) {
         if (!next) break;
         now = next->due;
         next->due = now + std::max(1, next->interval_);
-        auto tick = next->tick;  // the timer may be destroyed by its own tick
+        auto tick = next->tick;  // kept whole even if the tick wrongly destroys its timer
+        ticking = next;
         tick();
+        ticking = nullptr;
         runPosted();
     }
     now = end;

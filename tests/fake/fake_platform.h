@@ -135,8 +135,14 @@ class FakePlatform final : public platform::Ui,
     PixelRect desktop{0, 0, 1280, 1024};
     std::vector<FakeWindow*> windows;  // alive now
     FakeWindow* window(const std::string& formName);
-    std::function<void()> duringMessageBox;  // runs while a box is open
+    // Runs while a box is open; then the box's own loop runs the posted tasks, as a modal loop
+    // does.
+    std::function<void()> duringMessageBox;
     int openBoxes = 0;
+    // Releases that broke the lifetime rule: a timer inside its own tick, a window while a box is
+    // open.
+    std::vector<std::string> lifetimeFaults;
+    FakeTimer* ticking = nullptr;
     std::deque<std::function<void()>> posted;
     void runPosted();  // runs posted tasks until none is left
     bool quitCalled = false;

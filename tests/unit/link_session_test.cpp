@@ -51,7 +51,7 @@ TEST(LinkSession, TheBoardHearsTheServiceAgainAfterItRestarts) {
     socket.acceptConnection();
     socket.deliver("VELMORA-LINK 1 jukebox\nMSG cdjr echo[cdjon]\n");
     EXPECT_EQ(socket.written, kStartUp);
-    EXPECT_EQ(run.app.mainWindow()->state().echoReceived, -1);
+    EXPECT_EQ(run.app.mainWindow()->state().echoReceived(), true);
 
     socket.drop();
     run.platform.advance(link::SocketLink::kFirstRetryMs);

@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "board/board_state.h"
+#include "board/message_handler.h"
 #include "display/board_design.h"
 #include "fake/fake_platform.h"
-#include "board/message_handler.h"
 #include "shell/application.h"
-#include "board/board_state.h"
 
 namespace velmora::testing {
 
@@ -34,8 +34,6 @@ struct MessageBoard {
 
     MessageBoard() {
         platform.commandLineText = "/S";
-        context.txEndpoint = "cdj";
-        context.rxEndpoint = "cdjr";
         link.onLinkMessage([this](std::string& endpoint, std::string& message) {
             handler.handle(endpoint, message);
         });

@@ -26,7 +26,7 @@ TEST(MessageRetry, ARefusedPictureIsLoadedAgainTenSecondsLaterAndTheTrackGoesOn)
     // Resumed at the picture: the track texts are not written twice.
     EXPECT_EQ(b.recorder.writes, (Lines{"Title", "Album", "Artist", "CDImage", "TotalTime"}));
     EXPECT_EQ(b.sends(), Lines{"LinkSend(cdj,playlist_getpointer)"});
-    EXPECT_FALSE(b.context.messagesHeld);
+    EXPECT_FALSE(b.handler.holding());
 }
 
 TEST(MessageRetry, EachStepIsTriedAtMostThreeTimesMore) {
@@ -59,7 +59,7 @@ TEST(MessageRetry, EachStepIsTriedAtMostThreeTimesMore) {
         EXPECT_EQ(b.platform.calls("LoadPicture").size(), c.loads) << c.name;
         EXPECT_EQ(b.sends().size(), c.sends) << c.name;
         EXPECT_EQ(b.text(display::TotalTime), c.totalShown ? "3:00" : "") << c.name;
-        EXPECT_FALSE(b.context.messagesHeld) << c.name;
+        EXPECT_FALSE(b.handler.holding()) << c.name;
     }
 }
 
@@ -81,7 +81,7 @@ TEST(MessageRetry, MessagesArrivingMeanwhileAreHandledAfterwardsInOrder) {
     EXPECT_EQ(b.text(display::ElapsedTime), "0:05");
     EXPECT_EQ(b.text(display::Title), "Ti2");
     EXPECT_EQ(b.text(display::TotalTime), "3:00");
-    EXPECT_EQ(b.context.echoReceived, 0);
+    EXPECT_FALSE(b.context.echoReceived());
     b.platform.advance(10000);
     EXPECT_EQ(b.logLines(),
               (Lines{"cdjr:/S " + playing("Al", "Ar", "Ti", "3:00", "p.jpg"), "cdjr:/S time[0:05]",
@@ -91,7 +91,7 @@ TEST(MessageRetry, MessagesArrivingMeanwhileAreHandledAfterwardsInOrder) {
               (Lines{"LinkSend(cdj,playlist_getpointer)", "LinkSend(cdj,playlist_getpointer)",
                      "LinkSend(cdj,playlist_getitem[6])"}));
     EXPECT_EQ(b.text(display::TotalTime), "4:00");
-    EXPECT_EQ(b.context.echoReceived, -1);
+    EXPECT_TRUE(b.context.echoReceived());
 }
 
 TEST(MessageRetry, TheWaitingLineKeepsTheNewestMessages) {

@@ -22,7 +22,7 @@ struct Board : testing::RunningBoard {
         for (auto* t : platform.timers)
             if (t->interval() == 5000) t->tick();
     }
-    std::int16_t echoFlag() { return app.mainWindow()->state().echoReceived; }
+    bool echoFlag() { return app.mainWindow()->state().echoReceived(); }
 };
 
 TEST(NotifyTimer, AnEchoShowsTheBoxThenRenewsTheRequest) {
@@ -33,7 +33,7 @@ TEST(NotifyTimer, AnEchoShowsTheBoxThenRenewsTheRequest) {
     b.platform.advance(5000);
     EXPECT_EQ(sendsDuringBox, 0u);
     EXPECT_EQ(b.platform.log, (Lines{kBox, kEcho}));
-    EXPECT_EQ(b.echoFlag(), 0);
+    EXPECT_FALSE(b.echoFlag());
     b.platform.log.clear();
     b.platform.advance(5000);  // no echo this time: the fallback branch
     EXPECT_EQ(b.platform.log,
@@ -121,7 +121,7 @@ TEST(NotifyTimer, NoTickIsServedWhileTheBoxIsOpen) {
     b.platform.advance(5000);
     EXPECT_EQ(boxes, 1);
     EXPECT_EQ(b.platform.log, (Lines{kBox, kEcho}));  // no second box, no launch
-    EXPECT_EQ(b.echoFlag(), 0);
+    EXPECT_FALSE(b.echoFlag());
 }
 
 TEST(NotifyTimer, AnUnloadWhileTheBoxIsOpenEndsTheTick) {

@@ -88,8 +88,8 @@ TEST(ScalingLayout, AnAwkwardScreenGivesSinglePrecisionProducts) {
         // Left 1560 differs with a double factor.
         {display::Label3, 2611.470458984375f, 5648.51611328125f, 2435.698486328125f,
          315.8709716796875f, 10.219354629516602f},
-        {display::TotalTime, 15267.05859375f, 5945.806640625f, 2435.698486328125f, 613.1613159179688f,
-         26.941936492919922f},
+        {display::TotalTime, 15267.05859375f, 5945.806640625f, 2435.698486328125f,
+         613.1613159179688f, 26.941936492919922f},
         // Top 8640 differs with a double factor.
         {display::NextAlbum, 401.76470947265625f, 10702.4521484375f, 19510.697265625f,
          464.5161437988281f, 19.50967788696289f},

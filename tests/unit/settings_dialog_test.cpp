@@ -5,9 +5,9 @@
 
 #include <algorithm>
 
-#include "fake/fake_platform.h"
 #include "dialog/settings_dialog.h"
 #include "dialog/settings_form.h"
+#include "fake/fake_platform.h"
 #include "settings/settings_keys.h"
 
 namespace velmora::dialog {

@@ -3,9 +3,9 @@
 
 #include <algorithm>
 
+#include "dialog/settings_form.h"
 #include "display/board_design.h"
 #include "fake/fake_platform.h"
-#include "dialog/settings_form.h"
 #include "shell/application.h"
 
 namespace velmora {
