@@ -78,6 +78,7 @@ class MessageHandler {
     bool cutTrack(Job& job);
     bool showTrack(Job& job);
     bool showPicture(Job& job);
+    PictureRef loadPicture(const std::string& path);
     bool showTotalTime(Job& job);
     bool askPointer(Job& job);
     bool askNextEntry(Job& job);

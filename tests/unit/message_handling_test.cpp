@@ -95,19 +95,46 @@ TEST(Playing, AMessageMissingASeparatorChangesNothing) {
     }
 }
 
-TEST(Playing, APictureThatCannotBeShownStopsAfterTheTrackTexts) {
-    for (ErrorCode failure : {ErrorCode::FileNotFound, ErrorCode::InvalidPicture}) {
+// The previous track's cover never stays beside a new track, and the track is still shown whole.
+TEST(Playing, APictureThatCannotBeLoadedGivesWayToTheDefaultPictureOrAnEmptyBox) {
+    using Store = std::map<std::string, std::string>;  // key of "Default_picture" -> value
+    struct Case {
+        const char* name;
+        ErrorCode failure;
+        Store stored;
+        std::string picture;  // what CDImage shows afterwards
+    } cases[] = {
+        {"missing, no default", ErrorCode::FileNotFound, {}, ""},
+        {"not a picture, no default", ErrorCode::InvalidPicture, {}, ""},
+        {"missing, the default shows",
+         ErrorCode::FileNotFound,
+         {{"Name", "d.jpg"}, {"FullPath", "/p/d.jpg"}},
+         "/p/d.jpg"},
+        {"not a picture, the default shows",
+         ErrorCode::InvalidPicture,
+         {{"Name", "d.jpg"}, {"FullPath", "/p/d.jpg"}},
+         "/p/d.jpg"},
+        {"the default is missing too",
+         ErrorCode::FileNotFound,
+         {{"Name", "d.jpg"}, {"FullPath", "/gone/d.jpg"}},
+         ""},
+        {"a default name without a path", ErrorCode::FileNotFound, {{"Name", "d.jpg"}}, ""},
+    };
+    for (const auto& c : cases) {
         MessageBoard b;
-        b.platform.pictures.insert("old.jpg");
+        b.platform.pictures = {"old.jpg", "/p/d.jpg"};
         b.deliver(playing("Al1", "Ar1", "Ti1", "1:00", "old.jpg"));
+        for (const auto& [key, value] : c.stored)
+            b.platform.store[{"Velmora2000", "Default_picture", key}] = value;
         b.platform.log.clear();
-        b.platform.pictureFailures["bad.jpg"] = {failure};
+        b.platform.pictures.insert("bad.jpg");
+        b.platform.pictureFailures["bad.jpg"] = {c.failure};
         b.deliver(playing("Al2", "Ar2", "Ti2", "2:00", "bad.jpg"));
-        EXPECT_EQ(b.text(display::Title), "Ti2");
-        EXPECT_EQ(b.text(display::Artist), "Ar2");
-        EXPECT_EQ(b.text(display::TotalTime), "1:00");
-        EXPECT_EQ(b.picture(), "old.jpg");
-        EXPECT_TRUE(b.sends().empty());
+        EXPECT_EQ(b.text(display::Title), "Ti2") << c.name;
+        EXPECT_EQ(b.text(display::Artist), "Ar2") << c.name;
+        EXPECT_EQ(b.picture(), c.picture) << c.name;
+        EXPECT_EQ(b.text(display::TotalTime), "2:00") << c.name;
+        EXPECT_EQ(b.sends(), Lines{"LinkSend(cdj,playlist_getpointer)"}) << c.name;
     }
 }
 
@@ -134,11 +161,11 @@ TEST(Playing, ATrackWithoutPictureShowsTheDefaultPictureReadAfresh) {
          {nameRead, pathRead},
          true},
         {"an empty full path clears", {{"Name", "d.jpg"}}, "", {nameRead, pathRead}, true},
-        {"a missing file fails",
+        {"a missing default clears, and the track goes on",
          {{"Name", "d.jpg"}, {"FullPath", "/gone/d.jpg"}},
-         "old.jpg",
+         "",
          {nameRead, pathRead},
-         false},
+         true},
     };
     for (const auto& c : cases) {
         MessageBoard b;

@@ -46,7 +46,12 @@ TEST(MessageRetry, EachStepIsTriedAtMostThreeTimesMore) {
          4,
          4,
          true},
-        {"another failure on retry ends it", {kDenied, ErrorCode::FileNotFound}, {}, 2, 0, false},
+        {"another failure on retry gives way to the default picture",
+         {kDenied, ErrorCode::FileNotFound},
+         {},
+         2,
+         1,
+         true},
         {"no retry for an overflowing result", {}, {ErrorCode::Overflow}, 1, 1, true},
     };
     for (const auto& c : cases) {
@@ -101,7 +106,7 @@ TEST(MessageRetry, TheWaitingLineKeepsTheNewestMessages) {
     const int total = static_cast<int>(board::MessageHandler::kMaxWaiting) + 44;
     for (int i = 1; i <= total; ++i) b.deliver("playlist_pointer[" + std::to_string(i) + "]");
     b.platform.advance(10000);
-    const Lines sends = b.sends();
+    const Lines sends = b.platform.calls("LinkSend(cdj,playlist_getitem");
     ASSERT_EQ(sends.size(), board::MessageHandler::kMaxWaiting);
     EXPECT_EQ(sends.front(), "LinkSend(cdj,playlist_getitem[46])");
     EXPECT_EQ(sends.back(), "LinkSend(cdj,playlist_getitem[" + std::to_string(total + 1) + "])");
