@@ -32,15 +32,18 @@ Server::Server(asio::io_context& io, const NowPlaying& source, ServerConfig conf
                Transcript* transcript)
     : Server(io, nullptr, &source, std::move(config), transcript) {}
 
-Server::Server(asio::io_context& io, std::unique_ptr<PlaylistClock> clock,
-               const NowPlaying* source, ServerConfig config, Transcript* transcript)
+Server::Server(asio::io_context& io, std::unique_ptr<PlaylistClock> clock, const NowPlaying* source,
+               ServerConfig config, Transcript* transcript)
     : config_(std::move(config)),
       clock_(std::move(clock)),
       transcript_(transcript),
       acceptor_(io, resolve(io, config_.host, config_.port)),
       acceptRetry_(io),
-      context_{clock_ ? static_cast<const NowPlaying&>(clock_->player()) : *source, transcript_, config_.maxBacklogBytes,
-               link::encodeServiceHello(config_.description), config_.greetingTimeout,
+      context_{clock_ ? static_cast<const NowPlaying&>(clock_->player()) : *source,
+               transcript_,
+               config_.maxBacklogBytes,
+               link::encodeServiceHello(config_.description),
+               config_.greetingTimeout,
                [this](std::uint64_t id) { connections_.erase(id); }} {
     accept();
     if (clock_) clock_->start(*this);

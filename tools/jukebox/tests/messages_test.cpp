@@ -48,7 +48,8 @@ TEST(Messages, BoardCutsEveryNameBackIntoItsField) {
     };
     for (const std::string& name : names) {
         const Track track{name, name, name, 61, true, "/c.bmp"};
-        for (const std::string& message : {playingMessage(&track, 7), itemMessage("7", &track, 7)}) {
+        for (const std::string& message :
+             {playingMessage(&track, 7), itemMessage("7", &track, 7)}) {
             const auto fields = boardFields(message);
             ASSERT_TRUE(fields) << message;
             const std::size_t album = message.starts_with("playing") ? 0 : 1;
@@ -117,16 +118,17 @@ TEST(Messages, PicturePathIsSentIntactOrNotAtAll) {
 }
 
 TEST(Messages, LongestMessageFitsOnTheLink) {
-  for (const char fill : {'x', '"'}) {  // each quote becomes three bytes before the cut
-    const std::string text(3 * kMaxTextFieldBytes, fill);
-    const std::string path = "/" + std::string(kMaxPathFieldBytes - 1, 'p');
-    const Track track{text, text, text, 1'000'000, true, path};
-    const std::string endpoint(link::kMaxEndpointBytes, 'e');
-    const std::string line = link::encodeMessage(endpoint, itemMessage("9999999999999", &track, 1));
-    EXPECT_LE(line.size() - 1, link::kMaxLineBytes);
-    EXPECT_EQ(boardFields(itemMessage("1", &track, 1)).value()[5], path);
-    EXPECT_LE(textField(text).size(), kMaxTextFieldBytes);
-  }
+    for (const char fill : {'x', '"'}) {  // each quote becomes three bytes before the cut
+        const std::string text(3 * kMaxTextFieldBytes, fill);
+        const std::string path = "/" + std::string(kMaxPathFieldBytes - 1, 'p');
+        const Track track{text, text, text, 1'000'000, true, path};
+        const std::string endpoint(link::kMaxEndpointBytes, 'e');
+        const std::string line =
+            link::encodeMessage(endpoint, itemMessage("9999999999999", &track, 1));
+        EXPECT_LE(line.size() - 1, link::kMaxLineBytes);
+        EXPECT_EQ(boardFields(itemMessage("1", &track, 1)).value()[5], path);
+        EXPECT_LE(textField(text).size(), kMaxTextFieldBytes);
+    }
 }
 
 }  // namespace
