@@ -23,6 +23,7 @@ std::string_view withoutNewline(std::string_view line) {
 Connection::Connection(asio::ip::tcp::socket socket, std::uint64_t id, ConnectionContext& context)
     : socket_(std::move(socket)),
       lingerTimer_(socket_.get_executor()),
+      greetingTimer_(socket_.get_executor()),
       id_(id),
       context_(context) {}
 
@@ -36,6 +37,10 @@ void Connection::start() {
                             : peer.address().to_string() + ":" + std::to_string(peer.port())));
     }
     send({context_.greeting});
+    greetingTimer_.expires_after(context_.greetingTimeout);
+    greetingTimer_.async_wait([self = shared_from_this()](const std::error_code& error) {
+        if (!error && !self->conversation_.greeted()) self->close("no greeting in time");
+    });
     read();
 }
 
@@ -59,6 +64,7 @@ void Connection::close(std::string_view reason) {
     open_ = false;
     std::error_code ignored;
     lingerTimer_.cancel();
+    greetingTimer_.cancel();
     socket_.close(ignored);
     pending_ = {};  // writing_ stays until its write's handler has run: the socket may hold it
     if (context_.transcript) context_.transcript->event(id_, "closed: " + std::string(reason));
@@ -92,6 +98,7 @@ void Connection::onRead(const std::error_code& error, std::size_t bytes) {
         out.clear();
     });
     if (!open_) return;
+    if (conversation_.greeted()) greetingTimer_.cancel();
     if (conversation_.finished()) {
         lingering_ = true;
         if (writing_.empty()) linger();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -18,15 +19,16 @@
 
 namespace velmora::jukebox {
 
-class Player;
+class NowPlaying;
 class Transcript;
 
 // What every connection shares with the service; it outlives them all.
 struct ConnectionContext {
-    const Player& player;
+    const NowPlaying& player;
     Transcript* transcript;  // may be null
     std::size_t maxBacklogBytes;
-    std::string greeting;                       // the service's first line, with its LF
+    std::string greeting;  // the service's first line, with its LF
+    std::chrono::milliseconds greetingTimeout;
     std::function<void(std::uint64_t)> closed;  // once per connection, when it ends
 };
 
@@ -55,6 +57,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
 
     asio::ip::tcp::socket socket_;
     asio::steady_timer lingerTimer_;
+    asio::steady_timer greetingTimer_;
     const std::uint64_t id_;
     ConnectionContext& context_;
     std::array<char, 4096> input_{};

@@ -6,7 +6,7 @@
 #include "encoding.h"
 #include "link/link_protocol.h"
 #include "messages.h"
-#include "player.h"
+#include "now_playing.h"
 
 namespace velmora::jukebox {
 
@@ -49,7 +49,7 @@ std::int64_t entryNumber(std::string_view text) {
 
 }  // namespace
 
-void Conversation::handleLine(std::string_view line, const Player& player, Output& out) {
+void Conversation::handleLine(std::string_view line, const NowPlaying& player, Output& out) {
     if (finished_) return;
     const Line parsed = link::parseClientLine(line);
     if (!greeted_) {
@@ -99,7 +99,7 @@ void Conversation::close(std::string_view name, Output& out) {
     endpoints_.erase(endpoints_.begin() + (endpoint - endpoints_.data()));
 }
 
-void Conversation::command(std::string_view name, std::string_view text, const Player& player,
+void Conversation::command(std::string_view name, std::string_view text, const NowPlaying& player,
                            Output& out) {
     const Endpoint* endpoint = find(name);
     if (!endpoint) {
@@ -113,32 +113,32 @@ void Conversation::command(std::string_view name, std::string_view text, const P
     std::string_view inside;
     if (text == "notify_playing_item[on]") {
         notifyItem_ = true;
-        deliver(playingMessage(player.current(), player.position()), out);
+        deliver(playingMessage(player.playingTrack(), player.playingPosition()), out);
     } else if (text == "notify_playing_item[off]") {
         notifyItem_ = false;
     } else if (text == "notify_playing_timecode[on]") {
         notifyTime_ = true;
-        deliver(timeMessage(player.elapsed()), out);
+        deliver(timeMessage(player.playingSeconds()), out);
     } else if (text == "notify_playing_timecode[off]") {
         notifyTime_ = false;
     } else if (between(text, "echo[", inside)) {
         deliver(text, out);
     } else if (text == "playlist_getpointer") {
-        deliver(pointerMessage(player.position()), out);
+        deliver(pointerMessage(player.playingPosition()), out);
     } else if (between(text, "playlist_getitem[", inside) && isInteger(inside)) {
-        const std::int64_t number = entryNumber(inside);
-        deliver(itemMessage(inside, player.entry(number), static_cast<std::size_t>(number)), out);
+        const Entry entry = player.entryAt(entryNumber(inside));
+        deliver(itemMessage(inside, entry.track, entry.position), out);
     } else {
         out.push_back(error("unknown command", text));
     }
 }
 
-void Conversation::trackStarted(const Player& player, Output& out) const {
-    if (notifyItem_) deliver(playingMessage(player.current(), player.position()), out);
+void Conversation::trackStarted(const NowPlaying& player, Output& out) const {
+    if (notifyItem_) deliver(playingMessage(player.playingTrack(), player.playingPosition()), out);
 }
 
-void Conversation::secondPassed(const Player& player, Output& out) const {
-    if (notifyTime_) deliver(timeMessage(player.elapsed()), out);
+void Conversation::secondPassed(const NowPlaying& player, Output& out) const {
+    if (notifyTime_) deliver(timeMessage(player.playingSeconds()), out);
 }
 
 void Conversation::deliver(std::string_view message, Output& out) const {

@@ -10,7 +10,7 @@
 
 namespace velmora::jukebox {
 
-class Player;
+class NowPlaying;
 
 class Conversation {
   public:
@@ -20,11 +20,13 @@ class Conversation {
     static constexpr std::size_t kMaxEndpoints = 16;
 
     // Handles one line from the client (terminator removed, valid UTF-8).
-    void handleLine(std::string_view line, const Player& player, Output& out);
+    void handleLine(std::string_view line, const NowPlaying& player, Output& out);
     // What the player did, for the notifications this client asked for.
-    void trackStarted(const Player& player, Output& out) const;
-    void secondPassed(const Player& player, Output& out) const;
+    void trackStarted(const NowPlaying& player, Output& out) const;
+    void secondPassed(const NowPlaying& player, Output& out) const;
 
+    // The client's first line has come (a wrong one finishes the conversation).
+    bool greeted() const { return greeted_ || finished_; }
     // The client broke the protocol: write what is queued, then hang up.
     bool finished() const { return finished_; }
 
@@ -37,9 +39,9 @@ class Conversation {
 
     void open(std::string_view name, std::string_view options, Output& out);
     void close(std::string_view name, Output& out);
-    void command(std::string_view endpoint, std::string_view text, const Player& player,
+    void command(std::string_view endpoint, std::string_view text, const NowPlaying& player,
                  Output& out);
-    void item(std::string_view number, const Player& player, Output& out) const;
+    void item(std::string_view number, const NowPlaying& player, Output& out) const;
     // Sends a message on every receive endpoint.
     void deliver(std::string_view message, Output& out) const;
     Endpoint* find(std::string_view name);

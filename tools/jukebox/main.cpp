@@ -1,6 +1,7 @@
 // velmora-jukebox: the other end of the board's link. Plays a playlist (the demo discs or an M3U
-// file) in real time and answers every board that connects.
+// file) in real time, or follows an MPD server, and answers every board that connects.
 #include <csignal>
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <string_view>
@@ -12,6 +13,7 @@
 #include "demo.h"
 #include "encoding.h"
 #include "m3u.h"
+#include "mpd_bridge.h"
 #include "options.h"
 #include "server.h"
 #include "transcript.h"
@@ -37,6 +39,53 @@ std::string describe(const asio::ip::tcp::endpoint& endpoint) {
     return host + ":" + std::to_string(endpoint.port());
 }
 
+// Runs until SIGINT or SIGTERM stops it.
+void serve(asio::io_context& io, Server& server) {
+    asio::signal_set signals(io, SIGINT, SIGTERM);
+    signals.async_wait([&](const std::error_code& error, int) {
+        if (!error) server.stop();
+    });
+    io.run();
+    std::cout << kName << ": stopped" << std::endl;
+}
+
+int followMpd(const Options& options) {
+    MpdBridgeConfig bridgeConfig;
+    try {
+        bridgeConfig.address =
+            parseMpdAddress(*options.mpd, std::getenv("MPD_HOST"), std::getenv("MPD_PORT"));
+    } catch (const MpdAddressError& error) {
+        std::cerr << kName << ": " << error.what() << '\n';
+        return 2;
+    }
+    bridgeConfig.coverFolder =
+        options.coverDir.empty() ? demoCoverFolder() / "covers" : pathFromUtf8(options.coverDir);
+    bridgeConfig.coverPrefix = options.coverPathAs;
+    try {
+        std::unique_ptr<Transcript> transcript;
+        if (!options.transcript.empty())
+            transcript = std::make_unique<Transcript>(pathFromUtf8(options.transcript));
+        asio::io_context io;
+        MpdBridge bridge(io, bridgeConfig, [](const std::string& line) {
+            std::cerr << kName << ": " << line << std::endl;
+        });
+        ServerConfig config;
+        config.host = options.host;
+        config.port = options.port;
+        config.description = std::string(kName) + " mpd";
+        Server server(io, bridge, config, transcript.get());
+        std::cout << kName << ": listening on " << describe(server.endpoint())
+                  << ", following MPD at " << bridgeConfig.address.describe() << std::endl;
+        bridge.start(server);
+        serve(io, server);
+        bridge.stop();
+        return 0;
+    } catch (const std::exception& error) {
+        std::cerr << kName << ": " << error.what() << '\n';
+        return 1;
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -53,6 +102,7 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    if (options.mpd) return followMpd(options);
     try {
         Playlist playlist = loadPlaylist(options);
         const std::size_t tracks = playlist.size();
@@ -68,14 +118,9 @@ int main(int argc, char** argv) {
         config.description = std::string(kName) + (options.demo ? " demo" : " playlist");
         Server server(io, std::move(playlist), config, transcript.get());
 
-        asio::signal_set signals(io, SIGINT, SIGTERM);
-        signals.async_wait([&](const std::error_code& error, int) {
-            if (!error) server.stop();
-        });
         std::cout << kName << ": listening on " << describe(server.endpoint()) << ", " << tracks
                   << " tracks" << (options.demo ? " (demo)" : "") << std::endl;
-        io.run();
-        std::cout << kName << ": stopped" << std::endl;
+        serve(io, server);
         return 0;
     } catch (const std::exception& error) {
         std::cerr << kName << ": " << error.what() << '\n';

@@ -53,6 +53,8 @@ std::string textField(std::string_view text) {
         converted = fromWindows1252(text);
         text = converted;
     }
+    // Output is never shorter than input, so no more than the bound is worth converting; the cut
+    // that counts comes after, since each quote grows to three bytes.
     text = truncateUtf8(text, kMaxTextFieldBytes);
     std::string out;
     out.reserve(text.size() + 8);
@@ -68,6 +70,7 @@ std::string textField(std::string_view text) {
         }
         previous = ch;
     }
+    out.resize(truncateUtf8(out, kMaxTextFieldBytes).size());
     return out;
 }
 
@@ -79,13 +82,18 @@ std::string pathField(std::string_view path) {
     return std::string(path);
 }
 
-std::string timeMessage(int elapsedSeconds) {
-    return "time[" + formatTime(elapsedSeconds) + "]";
+std::string timeMessage(std::optional<int> elapsedSeconds) {
+    return "time[" + (elapsedSeconds ? formatTime(*elapsedSeconds) : std::string()) + "]";
 }
 
-std::string playingMessage(const Track& track, std::size_t position) {
+std::string playingMessage(const Track* track, std::size_t position) {
     std::string out = "playing[\"";
-    appendEntry(out, track, position);
+    if (track) {
+        appendEntry(out, *track, position);
+    } else {
+        for (int field = 1; field <= 5; ++field) out.append(kSeparator);
+        out.append(std::to_string(position)).append(kSeparator).append("0\"]");
+    }
     return out;
 }
 
@@ -99,7 +107,9 @@ std::string itemMessage(std::string_view requested, const Track* track, std::siz
     if (track) {
         appendEntry(out, *track, position);
     } else {
-        for (int field = 1; field <= 6; ++field) out.append(kSeparator);
+        // The board keeps an empty next artist, so a space stands in for it.
+        out.append(kSeparator).append(" ");
+        for (int field = 2; field <= 6; ++field) out.append(kSeparator);
         out.append("0\"]");
     }
     return out;

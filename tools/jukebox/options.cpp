@@ -60,6 +60,18 @@ Options parseOptions(std::span<const std::string_view> args) {
             options.playlist = value();
         else if (name == "--speed")
             options.speed = parseSpeed(value());
+        else if (name == "--mpd") {
+            // The address is optional: a following option or nothing means MPD_HOST.
+            if (inlineValue)
+                options.mpd = std::string(*inlineValue);
+            else if (i + 1 < args.size() && !args[i + 1].starts_with("-"))
+                options.mpd = std::string(args[++i]);
+            else
+                options.mpd = std::string();
+        } else if (name == "--cover-dir")
+            options.coverDir = value();
+        else if (name == "--cover-path-as")
+            options.coverPathAs = value();
         else if (name == "--transcript")
             options.transcript = value();
         else
@@ -67,22 +79,32 @@ Options parseOptions(std::span<const std::string_view> args) {
     }
     if (options.help) return options;
     if (options.host.empty()) throw UsageError("--host needs a value");
-    if (options.demo && !options.playlist.empty())
-        throw UsageError("--demo and --playlist cannot be used together");
-    if (!options.demo && options.playlist.empty())
-        throw UsageError("choose --demo or --playlist FILE");
+    const int modes =
+        int(options.demo) + int(!options.playlist.empty()) + int(options.mpd.has_value());
+    if (modes > 1) throw UsageError("choose one of --demo, --playlist and --mpd");
+    if (modes == 0) throw UsageError("choose --demo, --playlist FILE or --mpd [HOST[:PORT]]");
+    if (!options.mpd && (!options.coverDir.empty() || !options.coverPathAs.empty()))
+        throw UsageError("--cover-dir and --cover-path-as go with --mpd");
+    if (!options.coverPathAs.empty() && options.coverDir.empty())
+        throw UsageError("--cover-path-as needs --cover-dir");
     return options;
 }
 
 std::string usage() {
-    return R"(Usage: velmora-jukebox (--demo | --playlist FILE.m3u) [options]
+    return R"(Usage: velmora-jukebox (--demo | --playlist FILE.m3u | --mpd [HOST[:PORT]]) [options]
 
-Plays a jukebox's playlist in real time and tells every connected Velmora2000 board
-what is playing.
+Plays a jukebox's playlist in real time, or follows an MPD server, and tells every
+connected Velmora2000 board what is playing.
 
   --demo              play the built-in discs, with generated covers
   --playlist FILE     play an M3U playlist (#EXTINF length and "Artist - Title",
                       #EXTALB album, folder.jpg or cover.jpg beside each file)
+  --mpd [ADDRESS]     follow an MPD server: [PASSWORD@]HOST[:PORT], [IPv6]:PORT or a
+                      socket path; without ADDRESS, MPD_HOST and MPD_PORT as MPD's
+                      clients read them, else localhost:6600
+  --cover-dir DIR     write MPD covers into DIR (default: the user's cache folder)
+  --cover-path-as P   send boards P + the cover's file name instead of its path here
+                      (for a folder that other machines open as P, e.g. \\pc\covers\)
   --host ADDRESS      address to listen on (default 127.0.0.1)
   --port N            port to listen on (default 47321; 0 picks a free one)
   --speed X           play X seconds per real second (0.01 to 1000000; default 1)

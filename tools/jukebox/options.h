@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -13,7 +14,10 @@ struct Options {
     std::string host = "127.0.0.1";
     std::uint16_t port = 47321;
     bool demo = false;
-    std::string playlist;  // an M3U file, when not the demo
+    std::string playlist;            // an M3U file, when not the demo
+    std::optional<std::string> mpd;  // follow an MPD server; empty: from MPD_HOST / MPD_PORT
+    std::string coverDir;            // where MPD covers are written; empty: the user's cache
+    std::string coverPathAs;         // what boards are sent instead of the folder's own path
     double speed = 1.0;
     std::string transcript;  // empty: none
     bool help = false;

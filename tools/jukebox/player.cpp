@@ -18,6 +18,11 @@ const Track* Player::entry(std::int64_t position) const {
     return &tracks_[static_cast<std::size_t>(position - 1)];
 }
 
+Entry Player::entryAt(std::int64_t position) const {
+    if (static_cast<std::uint64_t>(position) == tracks_.size() + 1) return {&tracks_.front(), 1};
+    return {entry(position), static_cast<std::size_t>(position)};
+}
+
 void Player::advanceTo(std::int64_t playMs, PlayerListener& listener) {
     if (playMs < trackStartMs_ + elapsed_ * 1000LL) return;
     if (playMs - trackStartMs_ > 2 * roundMs_) {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "now_playing.h"
 #include "track.h"
 
 namespace velmora::jukebox {
@@ -20,7 +21,7 @@ class PlayerListener {
     virtual void secondPassed(const Player& player) = 0;
 };
 
-class Player {
+class Player final : public NowPlaying {
   public:
     // Throws std::invalid_argument when `tracks` is empty.
     explicit Player(Playlist tracks);
@@ -31,6 +32,12 @@ class Player {
     int elapsed() const { return elapsed_; }
     // The entry at a 1-based position, or nullptr outside the playlist.
     const Track* entry(std::int64_t position) const;
+
+    const Track* playingTrack() const override { return &current(); }
+    std::size_t playingPosition() const override { return position(); }
+    std::optional<int> playingSeconds() const override { return elapsed(); }
+    // The playlist loops: the entry after the last one is the first one.
+    Entry entryAt(std::int64_t position) const override;
 
     // Moves play time, counted in milliseconds from the start, forward to `playMs` and tells
     // the listener what happened on the way. The playlist loops. After a jump of more than two

@@ -12,10 +12,6 @@ namespace velmora::jukebox {
 namespace {
 
 using asio::ip::tcp;
-using Clock = std::chrono::steady_clock;
-
-// The clock never wakes more often than this, however fast time runs.
-constexpr auto kMinTick = std::chrono::milliseconds(1);
 constexpr auto kAcceptRetry = std::chrono::milliseconds(100);
 
 tcp::endpoint resolve(asio::io_context& io, const std::string& host, std::uint16_t port) {
@@ -29,18 +25,28 @@ tcp::endpoint resolve(asio::io_context& io, const std::string& host, std::uint16
 }  // namespace
 
 Server::Server(asio::io_context& io, Playlist playlist, ServerConfig config, Transcript* transcript)
+    : Server(io, std::make_unique<PlaylistClock>(io, std::move(playlist), config.speed), nullptr,
+             std::move(config), transcript) {}
+
+Server::Server(asio::io_context& io, const NowPlaying& source, ServerConfig config,
+               Transcript* transcript)
+    : Server(io, nullptr, &source, std::move(config), transcript) {}
+
+Server::Server(asio::io_context& io, std::unique_ptr<PlaylistClock> clock, const NowPlaying* source,
+               ServerConfig config, Transcript* transcript)
     : config_(std::move(config)),
-      player_(std::move(playlist)),
+      clock_(std::move(clock)),
       transcript_(transcript),
       acceptor_(io, resolve(io, config_.host, config_.port)),
-      clock_(io),
       acceptRetry_(io),
-      start_(Clock::now()),
-      context_{player_, transcript_, config_.maxBacklogBytes,
+      context_{clock_ ? static_cast<const NowPlaying&>(clock_->player()) : *source,
+               transcript_,
+               config_.maxBacklogBytes,
                link::encodeServiceHello(config_.description),
+               config_.greetingTimeout,
                [this](std::uint64_t id) { connections_.erase(id); }} {
     accept();
-    tick();
+    if (clock_) clock_->start(*this);
 }
 
 Server::~Server() {
@@ -52,7 +58,7 @@ void Server::stop() {
     stopped_ = true;
     std::error_code ignored;
     acceptor_.close(ignored);
-    clock_.cancel();
+    if (clock_) clock_->stop();
     acceptRetry_.cancel();
     forEachConnection([](Connection& connection) { connection.close("service stopping"); });
 }
@@ -88,25 +94,13 @@ void Server::admit(tcp::socket socket) {
     connection->start();
 }
 
-void Server::tick() {
-    const std::chrono::duration<double, std::milli> real = Clock::now() - start_;
-    player_.advanceTo(static_cast<std::int64_t>(real.count() * config_.speed), *this);
-
-    const std::chrono::duration<double, std::milli> due(
-        static_cast<double>(player_.nextSecondAt()) / config_.speed);
-    clock_.expires_at(
-        std::max(start_ + std::chrono::ceil<Clock::duration>(due), Clock::now() + kMinTick));
-    // A wake-up already on its way when stop() cancels the wait still arrives without error.
-    clock_.async_wait([this](const std::error_code& error) {
-        if (!error && !stopped_) tick();
-    });
-}
-
-void Server::trackStarted(const Player&) {
+void Server::trackStarted() {
+    if (stopped_) return;
     forEachConnection([](Connection& connection) { connection.trackStarted(); });
 }
 
-void Server::secondPassed(const Player&) {
+void Server::secondPassed() {
+    if (stopped_) return;
     forEachConnection([](Connection& connection) { connection.secondPassed(); });
 }
 

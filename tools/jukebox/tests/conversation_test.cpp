@@ -60,15 +60,19 @@ TEST_F(ConversationTest, AnswersEveryCommandOnTheReceiveEndpoint) {
         {"playlist_getitem[2]",
          {"MSG cdjr playlist_item[\"2\",\"Long Distance\",\"Marlow & Finch\",\"Copper\",\"4:12\","
           "\"\",\"2\",\"1\"]\n"}},
+        // The playlist loops: after the last entry comes the first; past that, nothing.
         {"playlist_getitem[3]",
-         {"MSG cdjr playlist_item[\"3\",\"\",\"\",\"\",\"\",\"\",\"\",\"0\"]\n"}},
+         {"MSG cdjr playlist_item[\"3\",\"Night Ferry\",\"The Lantern Choir\",\"Paper "
+          "Boats\",\"3:41\",\"/c/1.bmp\",\"1\",\"1\"]\n"}},
+        {"playlist_getitem[4]",
+         {"MSG cdjr playlist_item[\"4\",\"\",\" \",\"\",\"\",\"\",\"\",\"0\"]\n"}},
         {"playlist_getitem[0]",
-         {"MSG cdjr playlist_item[\"0\",\"\",\"\",\"\",\"\",\"\",\"\",\"0\"]\n"}},
+         {"MSG cdjr playlist_item[\"0\",\"\",\" \",\"\",\"\",\"\",\"\",\"0\"]\n"}},
         {"playlist_getitem[-1]",
-         {"MSG cdjr playlist_item[\"-1\",\"\",\"\",\"\",\"\",\"\",\"\",\"0\"]\n"}},
+         {"MSG cdjr playlist_item[\"-1\",\"\",\" \",\"\",\"\",\"\",\"\",\"0\"]\n"}},
         {"playlist_getitem[18446744073709551617]",
          {"MSG cdjr "
-          "playlist_item[\"18446744073709551617\",\"\",\"\",\"\",\"\",\"\",\"\",\"0\"]\n"}},
+          "playlist_item[\"18446744073709551617\",\"\",\" \",\"\",\"\",\"\",\"\",\"0\"]\n"}},
         {"playlist_getitem[002]",
          {"MSG cdjr playlist_item[\"002\",\"Long Distance\",\"Marlow & "
           "Finch\",\"Copper\",\"4:12\",\"\",\"2\",\"1\"]\n"}},

@@ -24,11 +24,14 @@ Playlist discs() {
 
 class Loopback : public ::testing::Test {
   protected:
-    explicit Loopback(double speed = 1.0, std::size_t maxBacklog = 1 << 20)
-        : server(io, discs(), config(speed, maxBacklog)) {}
+    explicit Loopback(double speed = 1.0, std::size_t maxBacklog = 1 << 20,
+                      std::size_t maxClients = 64)
+        : server(io, discs(), config(speed, maxBacklog, maxClients)) {}
 
-    static ServerConfig config(double speed, std::size_t maxBacklog) {
+    static ServerConfig config(double speed, std::size_t maxBacklog, std::size_t maxClients) {
         ServerConfig config;
+        config.maxClients = maxClients;
+        config.greetingTimeout = 300ms;
         config.port = 0;
         config.speed = speed;
         config.maxBacklogBytes = maxBacklog;
@@ -73,7 +76,10 @@ TEST_F(Loopback, ABoardsConversation) {
     ASSERT_TRUE(fields) << *item;
     EXPECT_EQ(*fields, (std::vector<std::string>{"2", "Long Distance", "Marlow & Finch", "Copper",
                                                  "0:02", "/c/2.bmp", "2", "1"}));
-    EXPECT_EQ(client->readLine(), R"(MSG cdjr playlist_item["4","","","","","","","0"])");
+    // The playlist loops: after the last entry comes the first.
+    EXPECT_EQ(
+        client->readLine(),
+        R"(MSG cdjr playlist_item["4","Night Ferry","The Lantern Choir","Paper Boats","0:03","/c/1.bmp","1","1"])");
     // Real time: the next second of play brings the next time code.
     EXPECT_EQ(client->readLine(1500ms), "MSG cdjr time[0:01]");
 }
@@ -166,6 +172,33 @@ TEST_F(Loopback, AnotherProtocolIsToldAndHungUpOn) {
     stranger.write("GET / HTTP/1.1\r\nHost: x\r\n\r\n");
     EXPECT_EQ(stranger.readLine(), "ERROR unsupported protocol");
     EXPECT_TRUE(stranger.hungUp());
+}
+
+class CrowdedLoopback : public Loopback {
+  protected:
+    CrowdedLoopback() : Loopback(1.0, 1 << 20, 3) {}
+};
+
+// Connections that never greet, or dribble a byte now and then, must not keep boards out.
+TEST_F(CrowdedLoopback, SilentAndSlowConnectionsAreDroppedSoBoardsGetIn) {
+    LoopbackClient silent(io, port());
+    LoopbackClient slow(io, port());
+    LoopbackClient halfGreeted(io, port());
+    halfGreeted.write("VELMORA-LINK");
+    waitForClients(3);
+    LoopbackClient refused(io, port());
+    EXPECT_EQ(refused.readLine(), "ERROR too many connections");
+    for (const char* byte : {"V", "E", "L", "M"}) {
+        slow.write(byte);
+        io.run_for(100ms);
+    }
+    waitForClients(0);
+    EXPECT_EQ(server.clients(), 0u);
+    auto client = board();
+    waitForClients(1);
+    io.run_for(500ms);  // past the greeting time: a board that greeted stays
+    client->write("SEND cdj echo[cdjon]\n");
+    EXPECT_EQ(client->readLine(), "MSG cdjr echo[cdjon]");
 }
 
 class TightLoopback : public Loopback {

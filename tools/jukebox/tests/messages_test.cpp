@@ -14,15 +14,17 @@ using testing::boardFields;
 TEST(Messages, ExactLayouts) {
     const Track track{"Album", "Artist", "Title", 308, true, "/path/cover.bmp"};
     EXPECT_EQ(timeMessage(133), "time[2:13]");
-    EXPECT_EQ(playingMessage(track, 3),
+    EXPECT_EQ(playingMessage(&track, 3),
               R"(playing["Album","Artist","Title","5:08","/path/cover.bmp","3","1"])");
     EXPECT_EQ(pointerMessage(4), "playlist_pointer[4]");
     EXPECT_EQ(itemMessage("5", &track, 5),
               R"(playlist_item["5","Album","Artist","Title","5:08","/path/cover.bmp","5","1"])");
-    EXPECT_EQ(itemMessage("9", nullptr, 9), R"(playlist_item["9","","","","","","","0"])");
+    EXPECT_EQ(itemMessage("9", nullptr, 9), R"(playlist_item["9",""," ","","","","","0"])");
+    EXPECT_EQ(timeMessage(std::nullopt), "time[]");
+    EXPECT_EQ(playingMessage(nullptr, 2), R"(playing["","","","","","2","0"])");
     Track unknown = track;
     unknown.lengthKnown = false;
-    EXPECT_EQ(playingMessage(unknown, 1),
+    EXPECT_EQ(playingMessage(&unknown, 1),
               R"(playing["Album","Artist","Title","","/path/cover.bmp","1","1"])");
 }
 
@@ -46,7 +48,8 @@ TEST(Messages, BoardCutsEveryNameBackIntoItsField) {
     };
     for (const std::string& name : names) {
         const Track track{name, name, name, 61, true, "/c.bmp"};
-        for (const std::string& message : {playingMessage(track, 7), itemMessage("7", &track, 7)}) {
+        for (const std::string& message :
+             {playingMessage(&track, 7), itemMessage("7", &track, 7)}) {
             const auto fields = boardFields(message);
             ASSERT_TRUE(fields) << message;
             const std::size_t album = message.starts_with("playing") ? 0 : 1;
@@ -64,7 +67,7 @@ TEST(Messages, BoardCutsEveryNameBackIntoItsField) {
 TEST(Messages, TheBoardsSplitterCutsThemTheSameWay) {
     const std::string name = "\"Fuse Box\" Lullaby, \",\" & \u00e9";
     const Track track{name, "Simon & Garfunkel", "ends with \",", 308, true, "/a\"/b.bmp"};
-    const std::string message = playingMessage(track, 3);
+    const std::string message = playingMessage(&track, 3);
     const auto fields = boardFields(message);
     ASSERT_TRUE(fields);
     link::FieldSplitter splitter(link::dropFirst(message, 9).value());
@@ -107,20 +110,25 @@ TEST(Messages, PicturePathIsSentIntactOrNotAtAll) {
     for (const auto& [path, sent] : cases) {
         EXPECT_EQ(pathField(path), sent ? path : "") << path;
         if (!sent) continue;
-        const auto fields = boardFields(playingMessage(Track{"A", "B", "C", 1, true, path}, 1));
+        const Track track{"A", "B", "C", 1, true, path};
+        const auto fields = boardFields(playingMessage(&track, 1));
         ASSERT_TRUE(fields) << path;
         EXPECT_EQ((*fields)[4], path);
     }
 }
 
 TEST(Messages, LongestMessageFitsOnTheLink) {
-    const std::string text(3 * kMaxTextFieldBytes, 'x');
-    const std::string path = "/" + std::string(kMaxPathFieldBytes - 1, 'p');
-    const Track track{text, text, text, 1'000'000, true, path};
-    const std::string endpoint(link::kMaxEndpointBytes, 'e');
-    const std::string line = link::encodeMessage(endpoint, itemMessage("9999999999999", &track, 1));
-    EXPECT_LE(line.size() - 1, link::kMaxLineBytes);
-    EXPECT_EQ(boardFields(itemMessage("1", &track, 1)).value()[5], path);
+    for (const char fill : {'x', '"'}) {  // each quote becomes three bytes before the cut
+        const std::string text(3 * kMaxTextFieldBytes, fill);
+        const std::string path = "/" + std::string(kMaxPathFieldBytes - 1, 'p');
+        const Track track{text, text, text, 1'000'000, true, path};
+        const std::string endpoint(link::kMaxEndpointBytes, 'e');
+        const std::string line =
+            link::encodeMessage(endpoint, itemMessage("9999999999999", &track, 1));
+        EXPECT_LE(line.size() - 1, link::kMaxLineBytes);
+        EXPECT_EQ(boardFields(itemMessage("1", &track, 1)).value()[5], path);
+        EXPECT_LE(textField(text).size(), kMaxTextFieldBytes);
+    }
 }
 
 }  // namespace

@@ -30,14 +30,27 @@ TEST(Options, ReadsEveryOptionInBothSpellings) {
     EXPECT_EQ(all.speed, 1000.0);
     EXPECT_EQ(all.transcript, "t=1.log");
 
+    // --mpd takes its address only when one follows.
+    EXPECT_EQ(parse({"--mpd"}).mpd, "");
+    EXPECT_EQ(parse({"--mpd", "--port", "1"}).mpd, "");
+    EXPECT_EQ(parse({"--mpd", "pw@music.lan:6601"}).mpd, "pw@music.lan:6601");
+    const Options mpd = parse(
+        {"--mpd=[::1]:6600", "--cover-dir", "/srv/covers", "--cover-path-as=\\\\pc\\covers\\"});
+    EXPECT_EQ(mpd.mpd, "[::1]:6600");
+    EXPECT_EQ(mpd.coverDir, "/srv/covers");
+    EXPECT_EQ(mpd.coverPathAs, "\\\\pc\\covers\\");
+
     EXPECT_TRUE(parse({"--help"}).help);
     EXPECT_TRUE(parse({"-h"}).help);
 }
 
 TEST(Options, MistakesAreExplained) {
     const std::pair<std::vector<std::string_view>, const char*> cases[] = {
-        {{}, "choose --demo or --playlist FILE"},
-        {{"--demo", "--playlist", "a.m3u"}, "cannot be used together"},
+        {{}, "choose --demo, --playlist FILE or --mpd"},
+        {{"--demo", "--playlist", "a.m3u"}, "choose one of --demo, --playlist and --mpd"},
+        {{"--mpd", "--demo"}, "choose one of"},
+        {{"--demo", "--cover-dir", "x"}, "--cover-dir and --cover-path-as go with --mpd"},
+        {{"--mpd", "--cover-path-as", "x"}, "--cover-path-as needs --cover-dir"},
         {{"--demo", "--port", "65536"}, "--port needs a number from 0 to 65535, not '65536'"},
         {{"--demo", "--port", "-1"}, "--port needs a number"},
         {{"--demo", "--port", "80x"}, "--port needs a number"},

@@ -195,7 +195,8 @@ TEST(Program, CommandLineMistakesEndWithAMessage) {
         const char* message;
     } cases[] = {
         {{"--help"}, 0, "Usage: velmora-jukebox"},
-        {{}, 2, "velmora-jukebox: choose --demo or --playlist FILE"},
+        {{}, 2, "velmora-jukebox: choose --demo, --playlist FILE or --mpd"},
+        {{"--mpd", "host:99999"}, 2, "MPD port must be a number from 1 to 65535"},
         {{"--demo", "--speed", "fast"}, 2, "--speed needs a number"},
         {{"--playlist", (folder.path() / "none.m3u").string()}, 1, "none.m3u' does not exist"},
         {{"--playlist", (folder.path() / "empty.m3u").string()}, 1, "has no entries"},

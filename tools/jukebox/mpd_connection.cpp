@@ -1,0 +1,164 @@
+#include "mpd_connection.h"
+
+#include <asio/post.hpp>
+#include <asio/write.hpp>
+#if defined(ASIO_HAS_LOCAL_SOCKETS)
+#include <asio/local/stream_protocol.hpp>
+#endif
+
+namespace velmora::jukebox {
+
+namespace {
+
+constexpr auto kConnectTimeout = std::chrono::seconds(5);
+constexpr auto kReplyTimeout = std::chrono::seconds(10);
+
+}  // namespace
+
+MpdConnection::MpdConnection(asio::io_context& io, MpdAddress address, MpdLimits limits)
+    : io_(io),
+      address_(std::move(address)),
+      socket_(io),
+      resolver_(io),
+      deadline_(io),
+      parser_(limits) {}
+
+void MpdConnection::open(Ready ready, Failed failed) {
+    ready_ = std::move(ready);
+    failed_ = std::move(failed);
+    open_ = true;
+    expectWithin(std::chrono::duration_cast<std::chrono::milliseconds>(kConnectTimeout));
+    const auto self = shared_from_this();
+    if (address_.local()) {
+#if defined(ASIO_HAS_LOCAL_SOCKETS)
+        std::string path = address_.host;
+        if (path.starts_with('@')) path[0] = '\0';  // the abstract namespace
+        asio::local::stream_protocol::endpoint endpoint(path);
+        socket_.async_connect(endpoint, [self](const std::error_code& error) {
+            if (error) return self->fail("cannot connect: " + error.message());
+            self->connected();
+        });
+#else
+        asio::post(io_, [self] { self->fail("local sockets are not supported here"); });
+#endif
+        return;
+    }
+    resolver_.async_resolve(
+        address_.host, std::to_string(address_.port),
+        [self](const std::error_code& error, const asio::ip::tcp::resolver::results_type& found) {
+            if (!self->open_) return;
+            if (error)
+                return self->fail("cannot find " + self->address_.host + ": " + error.message());
+            // Tries each address in turn; the generic socket takes any of them.
+            auto attempt = std::make_shared<
+                std::function<void(asio::ip::tcp::resolver::results_type::const_iterator)>>();
+            *attempt = [self, found, attempt](auto it) {
+                if (!self->open_) return;
+                if (it == found.end()) {
+                    *attempt = nullptr;  // the lambda owns itself through `attempt`
+                    return self->fail("cannot connect to " + self->address_.describe());
+                }
+                std::error_code ignored;
+                self->socket_.close(ignored);
+                self->socket_.async_connect(it->endpoint(),
+                                            [self, it, attempt](const std::error_code& failed) {
+                                                if (!self->open_) return;
+                                                if (failed) return (*attempt)(std::next(it));
+                                                *attempt = nullptr;
+                                                self->connected();
+                                            });
+            };
+            (*attempt)(found.begin());
+        });
+}
+
+void MpdConnection::connected() {
+    if (!open_) return;
+    read();
+}
+
+void MpdConnection::send(std::string command, ReplyHandler handler) {
+    if (!open_) return;
+    pending_.append(command).append(1, '\n');
+    waiting_.push_back(std::move(handler));
+    write();
+}
+
+void MpdConnection::expectWithin(std::chrono::milliseconds limit) {
+    if (limit.count() <= 0) {
+        deadline_.cancel();
+        return;
+    }
+    deadline_.expires_after(limit);
+    deadline_.async_wait([self = shared_from_this()](const std::error_code& error) {
+        if (!error) self->fail("MPD did not answer in time");
+    });
+}
+
+void MpdConnection::close() {
+    if (!open_) return;
+    open_ = false;
+    std::error_code ignored;
+    resolver_.cancel();
+    deadline_.cancel();
+    socket_.close(ignored);
+    waiting_.clear();
+    ready_ = nullptr;
+    failed_ = nullptr;
+}
+
+void MpdConnection::fail(const std::string& reason) {
+    if (!open_) return;
+    Failed failed = std::move(failed_);
+    close();
+    if (failed) failed(reason);
+}
+
+void MpdConnection::read() {
+    socket_.async_read_some(
+        asio::buffer(input_),
+        [self = shared_from_this()](const std::error_code& error, std::size_t bytes) {
+            if (!self->open_) return;
+            if (error)
+                return self->fail(error == asio::error::eof ? "MPD closed the connection"
+                                                            : error.message());
+            const bool good = self->parser_.feed(
+                std::string_view(self->input_.data(), bytes),
+                [&](std::string_view) {
+                    self->deadline_.cancel();
+                    if (self->address_.password.empty()) {
+                        if (self->ready_) self->ready_();
+                        return;
+                    }
+                    self->send("password " + mpdQuote(self->address_.password),
+                               [self](MpdReply& reply) {
+                                   if (!reply.ok) return self->fail("password refused");
+                                   if (self->ready_) self->ready_();
+                               });
+                },
+                [&](MpdReply& reply) {
+                    if (!self->open_ || self->waiting_.empty()) return self->fail("unasked reply");
+                    ReplyHandler handler = std::move(self->waiting_.front());
+                    self->waiting_.pop_front();
+                    if (self->waiting_.empty()) self->deadline_.cancel();
+                    handler(reply);
+                });
+            if (!self->open_) return;
+            if (!good) return self->fail("broken reply: " + self->parser_.error());
+            self->read();
+        });
+}
+
+void MpdConnection::write() {
+    if (!writing_.empty() || pending_.empty()) return;
+    writing_.swap(pending_);
+    asio::async_write(socket_, asio::buffer(writing_),
+                      [self = shared_from_this()](const std::error_code& error, std::size_t) {
+                          if (!self->open_) return;
+                          if (error) return self->fail(error.message());
+                          self->writing_.clear();
+                          self->write();
+                      });
+}
+
+}  // namespace velmora::jukebox
