@@ -8,6 +8,7 @@ cd "$(dirname "$0")/.."
 seconds="${1:-30}"
 shift || true
 
+scripts/deps.sh
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz --target velmora_fuzzers
 
