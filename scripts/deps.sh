@@ -10,6 +10,7 @@ packages=(
   qt6-svg-dev libwmf-dev libemf2svg-dev
   xvfb xauth xdotool x11-utils imagemagick fonts-liberation python3
   dbus-daemon
+  clang-14 libclang-rt-14-dev libfuzzer-14-dev  # scripts/fuzz.sh (the runtimes are only recommended)
   "$@"
 )
 

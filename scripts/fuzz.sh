@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets (preset `fuzz`) and runs each for SECONDS (default 30) over a scratch
+# copy of its seeds in fuzz/corpus/<name>/ plus fresh input. Any crash, leak, hang or sanitizer
+# report fails the run; the input that caused it is kept in build/fuzz/artifacts/.
+# Usage: scripts/fuzz.sh [seconds] [name...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds="${1:-30}"
+shift || true
+
+scripts/deps.sh
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz --target velmora_fuzzers
+
+bin=build/fuzz/fuzz
+artifacts=build/fuzz/artifacts
+mkdir -p "$artifacts"
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+export QT_QPA_PLATFORM=offscreen
+
+names=("$@")
+((${#names[@]})) || mapfile -t names <"$bin/fuzzers.txt"
+
+failed=()
+summary=()
+for name in "${names[@]}"; do
+  corpus="$scratch/$name"
+  mkdir -p "$corpus"
+  [ -d "fuzz/corpus/$name" ] && cp -r "fuzz/corpus/$name/." "$corpus/"
+  options=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1
+           -artifact_prefix="$artifacts/$name-")
+  [ -f "fuzz/$name.dict" ] && options+=(-dict="fuzz/$name.dict")
+  echo "== $name: ${seconds}s"
+  log="$scratch/$name.log"
+  if "$bin/${name}_fuzz" "${options[@]}" "$corpus" >"$log" 2>&1; then
+    result=ok
+  else
+    result=FAILED
+    failed+=("$name")
+    grep -E "ERROR|SUMMARY|Test unit written" "$log" || tail -n 30 "$log"
+  fi
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
+  rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")
+  summary+=("$(printf '%-18s %-7s %10s runs %8s/s' "$name" "$result" "${runs:-?}" "${rate:-?}")")
+done
+
+printf '%s\n' "${summary[@]}"
+if ((${#failed[@]})); then
+  echo "Fuzzing found faults in: ${failed[*]} (inputs in $artifacts/)" >&2
+  exit 1
+fi
