@@ -40,6 +40,7 @@ class MainWindow final : public platform::WindowEvents {
 
   private:
     void startUp();
+    void showInHost();
     void shutDown();
     void release();
     void guarded(const std::function<void()>& handler);
@@ -58,6 +59,7 @@ class MainWindow final : public platform::WindowEvents {
     float anchorY_ = 0;
     int depth_ = 0;  // handlers of this window now running
     bool releasePending_ = false;
+    bool hosted_ = false;  // drawn inside a screen-saver host's window
 };
 
 // The mode the command line selects: its first two characters, trimmed and upper-cased.
