@@ -11,6 +11,7 @@ packages=(
   xvfb xauth xdotool x11-utils imagemagick fonts-liberation python3
   dbus-daemon
   clang-14 libclang-rt-14-dev libfuzzer-14-dev  # scripts/fuzz.sh (the runtimes are only recommended)
+  libxcb1-dev xscreensaver lintian dpkg-dev
   "$@"
 )
 

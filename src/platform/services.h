@@ -52,6 +52,9 @@ class Ui {
     virtual void quit() = 0;
     // A failure nobody trapped: tell the user and end the program.
     virtual void reportFatal(const std::string& text) = 0;
+    // The board runs inside a window a screen-saver host gave it (XScreenSaver): screenSize and
+    // desktopRect are that window's, and the host owns the pointer, input and idle.
+    virtual bool inHostWindow() { return false; }
 };
 
 class Timer {

@@ -54,6 +54,10 @@ void MainWindow::startUp() {
     b.send(board::kEchoRequest);
 
     tmrNotify_->setEnabled(true);
+    if (services_.ui.inHostWindow()) {
+        showInHost();
+        return;
+    }
     b.keepResult(services_.system.showCursor(false));
 
     const std::string runMode = runModeOf(services_.system.commandLine());
@@ -72,11 +76,21 @@ void MainWindow::startUp() {
     }
 }
 
+// A screen-saver host's window: the board covers it as it covers the desktop in "/S". The host
+// keeps the pointer, the input and the idle watch, and ends the board by closing it.
+void MainWindow::showInHost() {
+    hosted_ = true;
+    const PixelRect host = services_.ui.desktopRect();
+    window_->placeTopmost(0, 0, host.right, host.bottom);
+}
+
 void MainWindow::mouseDown(int, int, float, float) {
+    if (hosted_) return;
     guarded([this] { unload(); });
 }
 
 void MainWindow::mouseMove(int, int, float x, float y) {
+    if (hosted_) return;
     guarded([&] {
         if (anchorX_ == 0.0f && anchorY_ == 0.0f) {
             anchorX_ = x;
@@ -115,6 +129,7 @@ void MainWindow::shutDown() {
     b.send("notify_playing_item[off]");
     b.send("notify_playing_timecode[off]");
     b.closeEndpoints();
+    if (hosted_) return;  // the pointer and the idle watch stayed the host's
     services_.system.showCursor(true);
     services_.system.setScreenSaverActive(true);
 }

@@ -41,6 +41,7 @@ class MainWindow final : public platform::WindowEvents {
 
   private:
     void startUp();
+    void showInHost();
     void shutDown();
     void postRelease();
     void release();
@@ -60,6 +61,7 @@ class MainWindow final : public platform::WindowEvents {
     float anchorY_ = 0;
     bool handling_ = false;  // a handler of this window is on the stack
     bool releasePending_ = false;
+    bool hosted_ = false;  // drawn inside a screen-saver host's window
     platform::Liveness
         liveness_;  // last, so it goes first: a posted task never sees a half-gone window
 };

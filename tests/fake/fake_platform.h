@@ -130,7 +130,9 @@ class FakePlatform final : public platform::Ui,
     void post(std::function<void()> task) override;
     void quit() override;
     void reportFatal(const std::string& text) override;
+    bool inHostWindow() override { return hostWindow; }
 
+    bool hostWindow = false;  // screen and desktop are then a screen-saver host's window
     TwipSize screen{1280 * 15.0f, 1024 * 15.0f};
     PixelRect desktop{0, 0, 1280, 1024};
     std::vector<FakeWindow*> windows;  // alive now

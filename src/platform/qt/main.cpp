@@ -1,11 +1,14 @@
 // velmora2000: the now-playing board of a CD jukebox, as a screen saver for the Linux desktop.
-// "/S" shows the board; "/C" the options; "/P" and anything else end at once.
+// "/S" shows the board; "/C" the options; "/P" and anything else end at once. Run by XScreenSaver,
+// it draws into the host's window.
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
 
 #include "link/socket_link.h"
 #include "platform/qt/qt_platform.h"
+#include "platform/qt/signal_close.h"
+#include "platform/qt/xscreensaver_host.h"
 #include "shell/application.h"
 
 int main(int argc, char** argv) {
@@ -13,10 +16,13 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Velmora2000"));
     // The core says when the program ends, not the last window.
     QApplication::setQuitOnLastWindowClosed(false);
+    velmora::qt::SignalClose closeOnSignal;  // SIGTERM, SIGINT, SIGHUP close the windows
 
     int exitCode = 0;
     {
         velmora::qt::QtPlatform platform(QCoreApplication::arguments());
+        if (!velmora::qt::attachToScreenSaverHost(platform.ui, QCoreApplication::arguments()))
+            std::_Exit(2);
         velmora::platform::Services services = platform.services();
         velmora::link::SocketLinkFactory links(services);
         {

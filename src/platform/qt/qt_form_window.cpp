@@ -258,6 +258,14 @@ void QtFormWindow::focusFirstTabStop() {
 }
 
 void QtFormWindow::placeTopmost(int x, int y, int width, int height) {
+    if (host_) {
+        // Inside the host's window the host owns stacking, focus and input: just cover it.
+        winId();
+        windowHandle()->setParent(host_);
+        setGeometry(x, y, width, height);
+        QWidget::show();
+        return;
+    }
     setWindowFlags(windowFlags() | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     setGeometry(x, y, width, height);
     show();

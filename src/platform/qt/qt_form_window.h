@@ -8,6 +8,7 @@
 #pragma once
 
 #include <QWidget>
+#include <QWindow>
 #include <vector>
 
 #include "platform/form.h"
@@ -23,6 +24,8 @@ class QtFormWindow final : public QWidget, public platform::Window, private Form
 
     void placeTopmost(int x, int y, int width, int height) override;
     void show() override;
+    // Makes placeTopmost place the window inside host (a screen-saver host's window) instead.
+    void setHost(QWindow* host) { host_ = host; }
 
     // The widget bound to a control, or nullptr for controls that draw nothing.
     QWidget* widgetOf(int control) const;
@@ -48,6 +51,7 @@ class QtFormWindow final : public QWidget, public platform::Window, private Form
     platform::WindowEvents& events_;
     TwipScale scale_;
     std::vector<QWidget*> widgets_;  // by control index; owned by Qt's parent chain
+    QWindow* host_ = nullptr;
 };
 
 }  // namespace velmora::qt

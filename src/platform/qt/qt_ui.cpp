@@ -24,11 +24,19 @@ bool hasDisplay() {
 }  // namespace
 
 std::unique_ptr<platform::Window> QtUi::createWindow(Form& form, platform::WindowEvents& events) {
-    return std::make_unique<QtFormWindow>(form, events, scale());
+    auto window = std::make_unique<QtFormWindow>(form, events, scale());
+    if (host_) window->setHost(host_.get());
+    return window;
+}
+
+void QtUi::setHostWindow(std::unique_ptr<QWindow> host, QSize size) {
+    host_ = std::move(host);
+    hostSize_ = size;
 }
 
 QRect QtUi::desktop() const {
     if (desktopOverride_) return *desktopOverride_;
+    if (host_) return QRect(QPoint(0, 0), hostSize_);
     const QScreen* screen = QGuiApplication::primaryScreen();
     return screen ? screen->geometry() : QRect(0, 0, 640, 480);
 }

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <QRect>
+#include <QWindow>
+#include <memory>
 #include <optional>
 
 #include "platform/qt/twips.h"
@@ -19,10 +21,14 @@ class QtUi final : public platform::Ui {
     void post(std::function<void()> task) override;
     void quit() override;
     void reportFatal(const std::string& text) override;
+    bool inHostWindow() override { return host_ != nullptr; }
 
     // The primary screen's geometry in pixels, or the one a test set instead.
     QRect desktop() const;
     void setDesktopForTest(QRect desktop) { desktopOverride_ = desktop; }
+    // A screen-saver host's window (size in logical pixels): the board is made inside it, and its
+    // size stands for the screen's.
+    void setHostWindow(std::unique_ptr<QWindow> host, QSize size);
     TwipScale scale() const;
 
     // The program asked to end (perhaps before the event loop ran), and with which exit code.
@@ -33,6 +39,8 @@ class QtUi final : public platform::Ui {
     void finish(int code);
 
     std::optional<QRect> desktopOverride_;
+    std::unique_ptr<QWindow> host_;  // outlives the windows made inside it
+    QSize hostSize_;
     bool finished_ = false;
     int exitCode_ = 0;
 };

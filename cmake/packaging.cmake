@@ -1,0 +1,64 @@
+# Install rules (cmake --install) and the Debian package (cpack -G DEB) of the Linux programs.
+include(GNUInstallDirs)
+
+# The programs, side by side in bin: the board finds its helpers beside itself.
+foreach(program velmora2000 velmora-jukebox velmora-metafile)
+  if(TARGET ${program})
+    install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  endif()
+endforeach()
+
+set(VELMORA_PACKAGING_DIR ${CMAKE_CURRENT_SOURCE_DIR}/packaging)
+
+# XScreenSaver's settings program looks for a mode's description in its config folder.
+install(FILES ${VELMORA_PACKAGING_DIR}/velmora2000.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/xscreensaver/config)
+install(FILES ${VELMORA_PACKAGING_DIR}/velmora2000.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${VELMORA_PACKAGING_DIR}/velmora-jukebox.service
+        DESTINATION lib/systemd/user)
+install(FILES ${VELMORA_PACKAGING_DIR}/copyright ${CMAKE_CURRENT_SOURCE_DIR}/docs/linux.md
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/velmora2000)
+
+# Manual pages, compressed the way Debian keeps them (no name or time stamp in the gzip header).
+find_program(GZIP_PROGRAM gzip REQUIRED)
+foreach(page velmora2000.1 velmora-jukebox.1)
+  set(source ${CMAKE_CURRENT_SOURCE_DIR}/docs/man/${page})
+  set(packed ${CMAKE_CURRENT_BINARY_DIR}/man/${page}.gz)
+  add_custom_command(OUTPUT ${packed}
+                     COMMAND ${CMAKE_COMMAND} -E copy ${source} ${CMAKE_CURRENT_BINARY_DIR}/man/${page}
+                     COMMAND ${GZIP_PROGRAM} -9nf ${CMAKE_CURRENT_BINARY_DIR}/man/${page}
+                     DEPENDS ${source} VERBATIM)
+  list(APPEND VELMORA_MAN_PAGES ${packed})
+endforeach()
+add_custom_target(velmora_man_pages ALL DEPENDS ${VELMORA_MAN_PAGES})
+install(FILES ${VELMORA_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+# The Debian package: cpack -G DEB in the build folder (scripts/package.sh does it all).
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME velmora2000)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT "Velmora2000 maintainers <maintainers@users.noreply.c-seed-5d347021.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "now-playing board of a CD jukebox, as a screen saver")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+    "now-playing board of a CD jukebox, as a screen saver
+ Velmora2000 turns the screen into a board that shows, in large centred text
+ on black, the artist, title and album of the track a jukebox plays, its
+ elapsed and total time, the next track and the disc's picture. It learns them
+ from a jukebox service over a small text protocol on TCP, and launches an
+ ordinary screen saver when the service stops answering.
+ .
+ The package holds the board (velmora2000), which also runs as an
+ XScreenSaver display mode, and the service (velmora-jukebox), which plays
+ built-in demo discs, an M3U playlist, or follows an MPD server.")
+set(CPACK_DEBIAN_PACKAGE_SECTION x11)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# What no library pulls in: the board's font (Arial's metrics) draws every text.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver, mpd")
+set(CPACK_STRIP_FILES ON)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+include(CPack)

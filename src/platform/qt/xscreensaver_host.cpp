@@ -1,0 +1,96 @@
+#include "platform/qt/xscreensaver_host.h"
+
+#include <xcb/xcb.h>
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWindow>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <stdexcept>
+
+#include "platform/qt/qt_ui.h"
+
+namespace velmora::qt {
+namespace {
+
+unsigned long parseWindowId(const QString& text) {
+    bool ok = false;
+    const bool hex = text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive);
+    const unsigned long id = hex ? text.mid(2).toULong(&ok, 16) : text.toULong(&ok, 10);
+    if (!ok || id == 0 || id > 0xFFFFFFFFul)
+        throw std::invalid_argument("a window id is a number (decimal or 0x hexadecimal), not '" +
+                                    text.toStdString() + "'");
+    return id;
+}
+
+xcb_window_t rootWindow(xcb_connection_t* connection) {
+    char* host = nullptr;
+    int display = 0;
+    int screen = 0;
+    if (!xcb_parse_display(nullptr, &host, &display, &screen)) screen = 0;
+    std::free(host);
+    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(connection));
+    for (int i = 0; it.rem > 1 && i < screen; ++i) xcb_screen_next(&it);
+    return it.data->root;
+}
+
+}  // namespace
+
+std::optional<HostWindowRequest> hostWindowRequest(const QStringList& arguments,
+                                                   const QByteArray& environmentWindow) {
+    bool root = false;
+    std::optional<unsigned long> given;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        if (a == QLatin1String("-root") || a == QLatin1String("--root")) {
+            root = true;
+        } else if (a == QLatin1String("-window-id") || a == QLatin1String("--window-id")) {
+            if (i + 1 >= arguments.size())
+                throw std::invalid_argument(a.toStdString() + " needs a window id");
+            given = parseWindowId(arguments[++i]);
+        }
+    }
+    if (given) return HostWindowRequest{false, *given};
+    if (!environmentWindow.isEmpty())
+        return HostWindowRequest{false,
+                                 parseWindowId(QString::fromLatin1(environmentWindow).trimmed())};
+    if (root) return HostWindowRequest{true, 0};
+    return std::nullopt;
+}
+
+bool attachToScreenSaverHost(QtUi& ui, const QStringList& arguments) {
+    const auto fail = [](const std::string& why) {
+        std::fprintf(stderr, "velmora2000: %s\n", why.c_str());
+        return false;
+    };
+    std::optional<HostWindowRequest> request;
+    try {
+        request = hostWindowRequest(arguments, qgetenv("XSCREENSAVER_WINDOW"));
+    } catch (const std::invalid_argument& bad) {
+        return fail(bad.what());
+    }
+    if (!request) return true;
+
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11) return fail("a screen saver's window needs an X11 display");
+    xcb_connection_t* connection = x11->connection();
+    const xcb_window_t id = request->root ? rootWindow(connection) : request->id;
+    // The size comes from the server itself: the host may have made the window a moment ago.
+    std::unique_ptr<xcb_get_geometry_reply_t, decltype(&std::free)> geometry(
+        xcb_get_geometry_reply(connection, xcb_get_geometry(connection, id), nullptr), &std::free);
+    if (!geometry) {
+        char hex[32];
+        std::snprintf(hex, sizeof hex, "0x%lx", static_cast<unsigned long>(id));
+        return fail(std::string("there is no window ") + hex + " on this display");
+    }
+    const qreal ratio = QGuiApplication::primaryScreen()
+                            ? QGuiApplication::primaryScreen()->devicePixelRatio()
+                            : 1.0;
+    const QSize size(qRound(geometry->width / ratio), qRound(geometry->height / ratio));
+    ui.setHostWindow(std::unique_ptr<QWindow>(QWindow::fromWinId(id)), size);
+    return true;
+}
+
+}  // namespace velmora::qt
