@@ -198,7 +198,8 @@ TEST(SocketLink, TooManyEndpointsAreRefused) {
     Harness h;
     std::vector<std::string> names;
     for (std::size_t i = 0; i <= SocketLink::kMaxEndpoints; ++i)
-        names.push_back("e" + std::to_string(i));
+        // Appended, not "e" + to_string(i): GCC 12 warns falsely (-Wrestrict) on the prepend.
+        names.push_back(std::string("e").append(std::to_string(i)));
     for (std::size_t i = 0; i < SocketLink::kMaxEndpoints; ++i)
         EXPECT_EQ(h.link->LinkOpen(names[i], "", 1, 1, 0), kLinkAccepted);
     EXPECT_EQ(h.link->LinkOpen(names.back(), "", 1, 1, 0), kLinkTooManyEndpoints);
