@@ -4,6 +4,7 @@
 # root made by debootstrap, this branch cloned into it, scripts/test.sh run inside through chroot.
 # Run as root on a Debian machine with debootstrap. Logs go to <root>.logs/.
 #   scripts/fresh-check.sh [root folder, default /work/fresh-root] [branch, default the current one]
+# DEPS_ONLY=1 stops after deps.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=${1:-/work/fresh-root}
@@ -46,6 +47,7 @@ in_root bash -c 'cd /root/velmora && scripts/deps.sh' 2>&1 | tee "$logs/deps.log
 in_root dpkg-query -W -f='${Package}\n' | sort >"$logs/after.txt"
 comm -13 "$logs/before.txt" "$logs/after.txt" >"$logs/installed.txt"
 echo "deps.sh installed $(wc -l <"$logs/installed.txt") packages (list: $logs/installed.txt)"
+[ "${DEPS_ONLY:-0}" = 1 ] && exit 0
 
 status=0
 unshare --net bash -c "ip link set lo up && chroot '$root' /usr/bin/env -i HOME=/root \
