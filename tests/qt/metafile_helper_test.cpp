@@ -2,6 +2,7 @@
 // The board against metafile helpers that misbehave, and pictures far larger than the screen.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
@@ -71,6 +72,26 @@ TEST_F(MetafileHelperTest, GarbageFromTheHelperIsNotAPicture) {
         } catch (const Failure& failure) {
             EXPECT_EQ(failure.code(), ErrorCode::InvalidPicture);
         }
+    }
+}
+
+// Files that make libwmf or libemf2svg misbehave, found by fuzzing: the real helper, under the
+// board's limits, turns each into "not a picture" (or a picture) in time.
+TEST_F(MetafileHelperTest, FilesThatBreakTheLibrariesCannotHurtTheBoard) {
+    const QDir regressions(QStringLiteral(VELMORA_METAFILE_REGRESSIONS));
+    const QStringList names = regressions.entryList({"*.wmf", "*.emf"}, QDir::Files);
+    ASSERT_FALSE(names.isEmpty());
+    for (const QString& name : names) {
+        SCOPED_TRACE(name.toStdString());
+        QElapsedTimer clock;
+        clock.start();
+        try {
+            decodePicture(regressions.filePath(name), {1280, 1024},
+                          QStringLiteral(VELMORA_METAFILE_HELPER));
+        } catch (const Failure& failure) {
+            EXPECT_EQ(failure.code(), ErrorCode::InvalidPicture);
+        }
+        EXPECT_LT(clock.elapsed(), MetafileLimits{}.wallMs + 500);
     }
 }
 
