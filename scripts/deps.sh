@@ -1,13 +1,20 @@
 #!/usr/bin/env bash
-# Installs, through apt, whatever the build and the tests need and this machine lacks.
-# Arguments name further packages a particular test needs (scripts/test-win32.sh).
+# Installs, through apt, whatever the build, the tests and the programs at run time need and this
+# machine lacks, and says what it installs. Arguments name further packages a particular test needs
+# (scripts/test-win32.sh).
 set -euo pipefail
 
 packages=(
+  # the build
   cmake g++ make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libasio-dev
-  qt6-svg-dev libwmf-dev libemf2svg-dev
+  # the metafile helper: WMF through libwmf, EMF through libemf2svg and Qt's SVG renderer,
+  # no network through seccomp
+  qt6-svg-dev libwmf-dev libemf2svg-dev libseccomp-dev
+  # at run time: libwmf draws text with the URW base fonts, which it only recommends
+  fonts-urw-base35
+  # the tests: a virtual screen, a mouse, screenshots, a session bus
   xvfb xauth xdotool x11-utils imagemagick fonts-liberation python3
   dbus-daemon
   clang-14 libclang-rt-14-dev libfuzzer-14-dev  # scripts/fuzz.sh (the runtimes are only recommended)
@@ -19,11 +26,13 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
+((${#missing[@]})) || exit 0
 
-if ((${#missing[@]})); then
-  echo "Installing: ${missing[*]}"
-  sudo_cmd=()
-  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-  "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+echo "deps.sh: installing ${missing[*]}"
+sudo_cmd=()
+[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+# Another apt (an upgrade, another build) may hold the package lock: wait for it, up to 10 minutes.
+lock=(-o DPkg::Lock::Timeout=600)
+"${sudo_cmd[@]}" apt-get "${lock[@]}" update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get "${lock[@]}" install -y -qq \
+  --no-install-recommends "${missing[@]}"

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test. With --sanitize: the unit tests under ASan and UBSan.
+# Builds everything and runs every test. With --sanitize: the unit tests and the end-to-end runs of
+# the real programs under ASan, UBSan and LeakSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh

@@ -29,7 +29,8 @@ std::uint16_t portFrom(const std::string& text) {
 
 }  // namespace
 
-SocketLink::SocketLink(platform::Services& services) : services_(services) {}
+SocketLink::SocketLink(platform::Services& services, Supersedes supersedes)
+    : services_(services), supersedes_(std::move(supersedes)) {}
 
 SocketLink::~SocketLink() {
     // A short run (open, a few commands, close, exit) is over before the connection is up. The
@@ -135,8 +136,7 @@ void SocketLink::received(std::string_view bytes) {
             greeted = line.kind == link::Line::Kind::Hello;
             refused = !greeted;
         } else if (line.kind == link::Line::Kind::Message) {
-            inbox_.push_back(Message{std::string(line.endpoint), std::string(line.text)});
-            inboxBytes_ += line.endpoint.size() + line.text.size();
+            enqueue(line.endpoint, line.text);
         }
     });
     // Messages pile up only while a handler is held in a nested event loop; keep the newest.
@@ -224,6 +224,18 @@ void SocketLink::remember(std::string_view endpoint, std::string_view command) {
     sticky_.push_back(Sticky{std::string(endpoint), std::string(family), std::string(command)});
 }
 
+void SocketLink::enqueue(std::string_view endpoint, std::string_view text) {
+    if (!inbox_.empty() && supersedes_ && inbox_.back().endpoint == endpoint &&
+        supersedes_(endpoint, inbox_.back().text, text)) {
+        inboxBytes_ -= inbox_.back().text.size();
+        inbox_.back().text = text;
+        inboxBytes_ += text.size();
+        return;
+    }
+    inbox_.push_back(Message{std::string(endpoint), std::string(text)});
+    inboxBytes_ += endpoint.size() + text.size();
+}
+
 void SocketLink::dispatch() {
     // One message at a time: a handler that runs a nested event loop does not get another
     // message inside the first; the outer loop raises it next.
@@ -244,7 +256,7 @@ SocketLink::Endpoint* SocketLink::findEndpoint(std::string_view name) {
 }
 
 std::unique_ptr<LinkControl> SocketLinkFactory::createLink() {
-    return std::make_unique<SocketLink>(services_);
+    return std::make_unique<SocketLink>(services_, supersedes_);
 }
 
 }  // namespace velmora::link

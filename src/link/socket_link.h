@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -27,6 +28,12 @@ enum LinkResult : std::int32_t {
     kLinkNotOpen = -4,           // send or close through an endpoint this control has not opened
     kLinkTooManyEndpoints = -5,  // more than kMaxEndpoints open at once
 };
+
+// Whether a message makes the one received just before it (through the same endpoint, not yet
+// raised) worthless: a newer time code, say. The older one is then dropped, so a flood of them
+// costs one message per turn of the event loop, and every other message keeps its place.
+using Supersedes =
+    std::function<bool(std::string_view endpoint, std::string_view older, std::string_view newer)>;
 
 class SocketLink final : public LinkControl, private platform::SocketEvents {
   public:
@@ -50,7 +57,7 @@ class SocketLink final : public LinkControl, private platform::SocketEvents {
     static constexpr std::size_t kMaxPendingBytes = 1024 * 1024;  // unsent in the socket
     static constexpr std::size_t kMaxInboxBytes = 1024 * 1024;    // messages not yet raised
 
-    explicit SocketLink(platform::Services& services);
+    explicit SocketLink(platform::Services& services, Supersedes supersedes = {});
     ~SocketLink() override;
     SocketLink(const SocketLink&) = delete;
     SocketLink& operator=(const SocketLink&) = delete;
@@ -94,9 +101,11 @@ class SocketLink final : public LinkControl, private platform::SocketEvents {
     std::string restoreLines() const;
     void remember(std::string_view endpoint, std::string_view command);
     void dispatch();
+    void enqueue(std::string_view endpoint, std::string_view text);
     Endpoint* findEndpoint(std::string_view name);
 
     platform::Services services_;
+    Supersedes supersedes_;
     std::unique_ptr<platform::StreamSocket> socket_;
     std::unique_ptr<platform::Timer> timer_;
     State state_ = State::Idle;
@@ -115,11 +124,13 @@ class SocketLink final : public LinkControl, private platform::SocketEvents {
 
 class SocketLinkFactory final : public LinkFactory {
   public:
-    explicit SocketLinkFactory(platform::Services& services) : services_(services) {}
+    explicit SocketLinkFactory(platform::Services& services, Supersedes supersedes = {})
+        : services_(services), supersedes_(std::move(supersedes)) {}
     std::unique_ptr<LinkControl> createLink() override;
 
   private:
     platform::Services services_;
+    Supersedes supersedes_;
 };
 
 }  // namespace velmora::link

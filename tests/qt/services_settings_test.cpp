@@ -127,6 +127,17 @@ TEST_F(SettingsStoreTest, AFailedWriteIsReportedNotSwallowed) {
     }
 }
 
+TEST_F(SettingsStoreTest, SomethingOtherThanASettingsFileReadsAsNoSettings) {
+    ASSERT_TRUE(QDir().mkpath(folder));
+    overwrite(folder + "/Huge.ini", "[S]\nK=v\n" + QByteArray(2 * 1024 * 1024, ';'));
+    ASSERT_TRUE(QFile::link("/dev/zero", folder + "/Zero.ini"));
+    for (const char* app : {"Huge", "Zero"}) {
+        SCOPED_TRACE(app);
+        EXPECT_EQ(store.read(app, "S", "K", "fallback"), "fallback");
+        EXPECT_THROW(store.write(app, "S", "K", "x"), Failure);
+    }
+}
+
 TEST_F(SettingsStoreTest, NamesThatWouldLeaveTheFolderAreRefused) {
     const std::vector<std::array<std::string, 3>> bad = {
         {"../escape", "Default_saver", "Name"}, {".hidden", "Default_saver", "Name"},

@@ -198,7 +198,8 @@ TEST(SocketLink, TooManyEndpointsAreRefused) {
     Harness h;
     std::vector<std::string> names;
     for (std::size_t i = 0; i <= SocketLink::kMaxEndpoints; ++i)
-        names.push_back("e" + std::to_string(i));
+        // Appended, not "e" + to_string(i): GCC 12 warns falsely (-Wrestrict) on the prepend.
+        names.push_back(std::string("e").append(std::to_string(i)));
     for (std::size_t i = 0; i < SocketLink::kMaxEndpoints; ++i)
         EXPECT_EQ(h.link->LinkOpen(names[i], "", 1, 1, 0), kLinkAccepted);
     EXPECT_EQ(h.link->LinkOpen(names.back(), "", 1, 1, 0), kLinkTooManyEndpoints);
@@ -344,6 +345,24 @@ TEST(SocketLink, MessagesAreRaisedVerbatimAndOtherLinesIgnored) {
     h.socket().deliver("7\n");
     EXPECT_EQ(h.messages, (Lines{"cdjr|playing Artist\",\"T\xC3\xADtulo & more\",\"Album", "cdjr|",
                                  "cdj|echo[cdjon]", "other| two spaces ", "cdjr|time 0:07"}));
+}
+
+TEST(SocketLink, AMessageSupersedesOnlyTheOneJustBeforeItThroughTheSameEndpoint) {
+    Harness h;
+    h.link = std::make_unique<SocketLink>(
+        h.services, [](std::string_view, std::string_view older, std::string_view newer) {
+            return older.starts_with('t') && newer.starts_with('t');
+        });
+    h.link->onLinkMessage([&](std::string& endpoint, std::string& message) {
+        h.messages.push_back(endpoint + "|" + message);
+    });
+    h.startUp();
+    h.socket().acceptConnection();
+    h.socket().deliver(kServiceHello +
+                       "MSG cdjr t1\nMSG cdjr t2\nMSG cdjr p1\nMSG cdjr t3\nMSG cdj t4\n"
+                       "MSG cdjr t5\nMSG cdjr t6\n");
+    h.socket().deliver("MSG cdjr t7\n");  // the earlier ones were raised already
+    EXPECT_EQ(h.messages, (Lines{"cdjr|t2", "cdjr|p1", "cdjr|t3", "cdj|t4", "cdjr|t6", "cdjr|t7"}));
 }
 
 TEST(SocketLink, AHandlerMaySendAndNeverRunsInsideAnotherMessage) {

@@ -16,7 +16,8 @@ using Lines = std::vector<std::string>;
 TEST(MessageLog, KeepsTheLastSevenMessagesOfEveryEndpointWithTheCommandLine) {
     MessageBoard b;
     b.platform.commandLineText = "/S 99";
-    for (int i = 1; i <= 8; ++i) b.deliver("m" + std::to_string(i), i % 2 ? "cdjr" : "cdj");
+    for (int i = 1; i <= 8; ++i)
+        b.deliver(std::string("m").append(std::to_string(i)), i % 2 ? "cdjr" : "cdj");
     EXPECT_EQ(b.logLines(), (Lines{"cdj:/S 99 m2", "cdjr:/S 99 m3", "cdj:/S 99 m4", "cdjr:/S 99 m5",
                                    "cdj:/S 99 m6", "cdjr:/S 99 m7", "cdj:/S 99 m8"}));
 }

@@ -1,118 +1,80 @@
 #include "platform/qt/qt_metafiles.h"
 
-#include <QPainter>
-#include <QSvgRenderer>
-#include <QtEndian>
-#include <cstdlib>
-#include <memory>
+#include <sys/resource.h>
 
-extern "C" {
-#include <emf2svg.h>
-#include <libwmf/api.h>
-#include <libwmf/gd.h>
-}
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
 
 namespace velmora::qt {
 namespace {
 
-std::uint16_t word(const QByteArray& bytes, qsizetype at) {
-    return qFromLittleEndian<std::uint16_t>(bytes.constData() + at);
-}
-std::uint32_t dword(const QByteArray& bytes, qsizetype at) {
-    return qFromLittleEndian<std::uint32_t>(bytes.constData() + at);
-}
+// Under AddressSanitizer the address space holds the shadow memory: no limit fits it.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kCanLimitAddressSpace = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kCanLimitAddressSpace = false;
+#else
+constexpr bool kCanLimitAddressSpace = true;
+#endif
+#else
+constexpr bool kCanLimitAddressSpace = true;
+#endif
 
-// The drawing's own size, shrunk to fit the square kMaxMetafileSide wide, never below one pixel.
-QSize fitted(double width, double height) {
-    if (!(width > 0 && height > 0)) return {};
-    const double scale = std::min(1.0, kMaxMetafileSide / std::max(width, height));
-    return {std::max(1, static_cast<int>(width * scale + 0.5)),
-            std::max(1, static_cast<int>(height * scale + 0.5))};
-}
-
-struct WmfApiDeleter {
-    void operator()(wmfAPI* api) const { wmf_api_destroy(api); }
-};
-
-// Collects what libwmf writes out.
-int appendTo(void* buffer, char* bytes, int length) {
-    if (length > 0) static_cast<QByteArray*>(buffer)->append(bytes, length);
-    return length;
+void limit(int resource, rlim_t soft, rlim_t hard) {
+    const rlimit value{soft, hard};
+    setrlimit(resource, &value);
 }
 
 }  // namespace
 
-bool isWmf(const QByteArray& head) {
-    if (head.size() >= 4 && dword(head, 0) == 0x9AC6CDD7u) return true;  // placeable header
-    if (head.size() < 6) return false;
-    const auto type = word(head, 0), headerWords = word(head, 2), version = word(head, 4);
-    return (type == 1 || type == 2) && headerWords == 9 && (version == 0x0100 || version == 0x0300);
+QString defaultMetafileHelper() {
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/velmora-metafile");
 }
 
-bool isEmf(const QByteArray& head) {
-    return head.size() >= 44 && dword(head, 0) == 1 && dword(head, 40) == 0x464D4520u;  // " EMF"
-}
+QByteArray convertMetafile(const QString& helper, const QString& path,
+                           const MetafileLimits& limits) {
+    QProcess process;
+    process.setProgram(helper);
+    process.setArguments({path});
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    // Runs in the child between fork and exec: only system calls here.
+    process.setChildProcessModifier([limits] {
+        limit(RLIMIT_CPU, rlim_t(limits.cpuSeconds), rlim_t(limits.cpuSeconds + 1));
+        if (kCanLimitAddressSpace)
+            limit(RLIMIT_AS, rlim_t(limits.memoryBytes), rlim_t(limits.memoryBytes));
+        limit(RLIMIT_FSIZE, 0, 0);  // it writes no file, only its standard output
+        limit(RLIMIT_CORE, 0, 0);   // a crash is an answer, not a core file
+    });
 
-QImage renderWmf(const QByteArray& data) {
-    wmfAPI_Options options{};
-    options.function = wmf_gd_function;
-    const unsigned long flags =
-        WMF_OPT_FUNCTION | WMF_OPT_IGNORE_NONFATAL | WMF_OPT_NO_ERROR | WMF_OPT_NO_DEBUG;
-    wmfAPI* raw = nullptr;
-    const wmf_error_t created = wmf_api_create(&raw, flags, &options);
-    std::unique_ptr<wmfAPI, WmfApiDeleter> api(raw);
-    if (created != wmf_E_None) return {};
-
-    QByteArray bytes = data;  // libwmf wants a writable buffer
-    if (wmf_mem_open(api.get(), reinterpret_cast<unsigned char*>(bytes.data()), bytes.size()) !=
-        wmf_E_None)
+    QElapsedTimer clock;
+    clock.start();
+    const auto left = [&] { return std::max(0, limits.wallMs - int(clock.elapsed())); };
+    process.start(QIODevice::ReadOnly);
+    if (!process.waitForStarted(left())) {
+        process.kill();
+        process.waitForFinished(left());
         return {};
-    wmfD_Rect box{};
-    unsigned int width = 0, height = 0;
-    if (wmf_scan(api.get(), 0, &box) != wmf_E_None ||
-        wmf_display_size(api.get(), &width, &height, 96, 96) != wmf_E_None)
-        return {};
-    const QSize size = fitted(width, height);
-    if (size.isEmpty()) return {};
-
-    // Handed over as PNG: an image left in gd's own form could not be freed through libwmf.
-    wmf_gd_t* device = WMF_GD_GetData(api.get());
-    if (!(device->flags & WMF_GD_SUPPORTS_PNG)) return {};
+    }
     QByteArray png;
-    device->type = wmf_gd_png;
-    device->flags |= WMF_GD_OUTPUT_MEMORY | WMF_GD_OWN_BUFFER;
-    device->sink.context = &png;
-    device->sink.function = &appendTo;
-    device->bbox = box;
-    device->width = static_cast<unsigned>(size.width());
-    device->height = static_cast<unsigned>(size.height());
-    if (wmf_play(api.get(), 0, &box) != wmf_E_None) return {};
-    wmf_mem_close(api.get());
-    return QImage::fromData(png, "PNG");
-}
-
-QImage renderEmf(const QByteArray& data) {
-    QByteArray bytes = data;  // the converter wants a writable buffer
-    generatorOptions options{};
-    options.nameSpace = nullptr;
-    options.emfplus = true;
-    options.svgDelimiter = true;
-    char* svg = nullptr;
-    size_t length = 0;
-    const int converted =
-        emf2svg(bytes.data(), static_cast<size_t>(bytes.size()), &svg, &length, &options);
-    const std::unique_ptr<char, decltype(&std::free)> owned(svg, &std::free);
-    if (!converted || !svg || length == 0) return {};
-
-    QSvgRenderer renderer(QByteArray(svg, static_cast<qsizetype>(length)));
-    if (!renderer.isValid()) return {};
-    const QSize size = fitted(renderer.defaultSize().width(), renderer.defaultSize().height());
-    if (size.isEmpty()) return {};
-    QImage image(size, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    renderer.render(&painter);
-    return image;
+    bool tooLarge = false;
+    while (process.state() == QProcess::Running && left() > 0 && !tooLarge) {
+        process.waitForReadyRead(left());
+        png += process.read(limits.outputBytes + 1 - png.size());
+        tooLarge = png.size() > limits.outputBytes;
+    }
+    if (process.state() == QProcess::Running) {  // out of time, or too much said
+        process.kill();
+        process.waitForFinished(1000);  // SIGKILL: the kernel ends it at once
+        return {};
+    }
+    png += process.read(limits.outputBytes + 1 - png.size());
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0 ||
+        png.size() > limits.outputBytes)
+        return {};
+    return png;
 }
 
 }  // namespace velmora::qt

@@ -12,6 +12,13 @@
 namespace velmora::qt {
 namespace {
 
+// Any rate of incoming data leaves the event loop free for the user: the core is handed at most
+// this much per turn, and the socket holds at most kReadBuffer, so a faster peer waits on TCP.
+constexpr qint64 kChunkBytes = 16 * 1024;
+constexpr qint64 kReadBuffer = 64 * 1024;
+// On the way out, what a peer still sends is read and dropped only up to this.
+constexpr qint64 kMaxDrainBytes = 256 * 1024;
+
 // Counts a nesting level for as long as it lives.
 struct Nested {
     explicit Nested(int& level) : level_(level) { ++level_; }
@@ -33,6 +40,7 @@ void shutdownWrites(qintptr descriptor) {
 
 QtStreamSocket::QtStreamSocket(platform::SocketEvents& events)
     : events_(events), socket_(new QTcpSocket) {
+    socket_->setReadBufferSize(kReadBuffer);
     QObject::connect(socket_, &QTcpSocket::connected, [this] { onConnected(); });
     QObject::connect(socket_, &QTcpSocket::readyRead, [this] { onReadyRead(); });
     QObject::connect(socket_, &QTcpSocket::stateChanged,
@@ -43,9 +51,11 @@ QtStreamSocket::~QtStreamSocket() {
     life_->alive = false;
     QObject::disconnect(socket_, nullptr, nullptr, nullptr);
     if (socket_->state() == QAbstractSocket::ConnectedState) {
-        // Unread input would make the close a reset, which can cost the peer our last lines.
-        while (socket_->waitForReadyRead(0)) socket_->readAll();
-        socket_->readAll();
+        // Unread input would make the close a reset, which can cost the peer our last lines; a
+        // peer that never stops sending gets the reset.
+        qint64 drained = socket_->readAll().size();
+        while (drained < kMaxDrainBytes && socket_->waitForReadyRead(0))
+            drained += socket_->readAll().size();
         socket_->disconnectFromHost();
     }
     socket_->abort();
@@ -107,10 +117,13 @@ void QtStreamSocket::finish(int timeoutMs) {
 
     // A lingering close: say we are done, then read until the peer closes too. Closing with its
     // answers unread would reset the connection, and a reset can cost the peer our last lines.
+    // A peer still sending a read buffer's worth after that is not about to close: stop there.
     shutdownWrites(socket_->socketDescriptor());
-    while (socket_->state() == QAbstractSocket::ConnectedState && left() > 0) {
+    qint64 drained = 0;
+    while (socket_->state() == QAbstractSocket::ConnectedState && left() > 0 &&
+           drained < kReadBuffer) {
         if (!socket_->waitForReadyRead(left())) break;
-        socket_->readAll();
+        drained += socket_->readAll().size();
     }
 }
 
@@ -127,10 +140,23 @@ void QtStreamSocket::onConnected() {
 
 void QtStreamSocket::onReadyRead() {
     if (inCall_ > 0) return;  // the bytes stay buffered for the next readyRead
+    deliver(kChunkBytes);
+    // The rest waits for the next turn, after whatever else (a mouse move) came meanwhile.
+    if (moreLater_ || socket_->bytesAvailable() == 0) return;
+    moreLater_ = true;
+    QTimer::singleShot(0, [this, life = life_] {
+        if (!life->alive) return;
+        moreLater_ = false;
+        if (socket_->bytesAvailable() > 0) onReadyRead();
+    });
+}
+
+void QtStreamSocket::deliver(qint64 limit) {
     const auto life = life_;
     Nested signal(life->emitting);
-    while (life->alive && socket_->bytesAvailable() > 0) {
-        const QByteArray bytes = socket_->read(64 * 1024);
+    while (life->alive && limit > 0 && socket_->bytesAvailable() > 0) {
+        const QByteArray bytes = socket_->read(limit);
+        limit -= bytes.size();
         events_.received(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
     }
 }
@@ -139,7 +165,7 @@ void QtStreamSocket::onStateChanged(QAbstractSocket::SocketState state) {
     if (state != QAbstractSocket::UnconnectedState) return;
     if (inCall_ > 0) return;  // our own abort, or a failure that connectTo reports later
     const auto life = life_;
-    onReadyRead();  // what the peer sent before it went
+    deliver(kReadBuffer);  // what the peer sent before it went
     if (!life->alive) return;
     Nested signal(life->emitting);
     events_.disconnected();

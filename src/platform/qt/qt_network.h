@@ -29,6 +29,8 @@ class QtStreamSocket final : public platform::StreamSocket {
   private:
     void onConnected();
     void onReadyRead();
+    // Hands the core at most `limit` bytes of what has arrived.
+    void deliver(qint64 limit);
     void onStateChanged(QAbstractSocket::SocketState state);
     void disconnectedLater();
 
@@ -37,6 +39,7 @@ class QtStreamSocket final : public platform::StreamSocket {
     std::string outbox_;  // written while the connect is under way
     int inCall_ = 0;      // inside one of our own calls: events wait for the event loop
     int attempt_ = 0;     // counts connects and closes, so a late event of an old one is dropped
+    bool moreLater_ = false;  // a turn of the event loop is booked for what is still buffered
     // Outlives us when the core lets go of the socket from inside one of its events.
     struct Life {
         bool alive = true;

@@ -1,8 +1,11 @@
 #include "platform/qt/qt_pictures.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QImageReader>
+#include <QScreen>
 
 #include "platform/qt/qt_metafiles.h"
 
@@ -11,41 +14,55 @@ namespace {
 
 // Qt's readers refuse to allocate more than this (in megabytes): 64 megapixels at 32 bits fit.
 constexpr int kAllocationLimitMb = 256;
-// Metafiles are read whole; real ones are far smaller.
-constexpr qint64 kMaxMetafileBytes = 64 * 1024 * 1024;
-// Enough of a file to tell the metafile kinds from everything else.
+// Enough of a file to tell its kind.
 constexpr qint64 kSniffBytes = 64;
+// Decoding is bounded by the screen; without one, by this.
+constexpr QSize kNoScreenBound(4096, 4096);
 
 [[noreturn]] void fail(ErrorCode code, const char* what, const QString& path) {
     throw Failure(code, std::string(what) + ": " + path.toStdString());
 }
 
-QImage decodeRaster(QFile& file) {
-    // Reading from the device, not the name, makes the reader go by content alone: a bitmap
-    // named .rle, or a PNG named .jpg, still loads, and a text named .jpg does not.
-    QImageReader reader(&file);
-    reader.setAllocationLimit(kAllocationLimitMb);
-    const QSize size = reader.size();  // from the header, before any pixel is decoded
-    if (size.isValid() && qint64(size.width()) * size.height() > kMaxPicturePixels)
-        fail(ErrorCode::InvalidPicture, "Invalid picture (too large)", file.fileName());
-    QImage image = reader.read();
-    if (image.isNull() || qint64(image.width()) * image.height() > kMaxPicturePixels)
-        fail(ErrorCode::InvalidPicture, "Invalid picture", file.fileName());
-    return image;
+// The raster formats the board takes, by their signatures.
+QByteArray rasterFormat(const QByteArray& head) {
+    if (head.startsWith("BM")) return "bmp";
+    if (head.startsWith("GIF87a") || head.startsWith("GIF89a")) return "gif";
+    if (head.startsWith("\xFF\xD8\xFF")) return "jpeg";
+    if (head.startsWith("\x89PNG\r\n\x1A\n")) return "png";
+    return {};
 }
 
-QImage decodeMetafile(QFile& file, const QByteArray& head) {
-    if (file.size() > kMaxMetafileBytes)
-        fail(ErrorCode::InvalidPicture, "Invalid picture (too large)", file.fileName());
-    const QByteArray data = file.readAll();
-    QImage image = isWmf(head) ? renderWmf(data) : renderEmf(data);
-    if (image.isNull()) fail(ErrorCode::InvalidPicture, "Invalid picture", file.fileName());
-    return image;
+// A cover never needs more pixels than the screen.
+QSize screenBound() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) return kNoScreenBound;
+    const QSize size = screen->size() * screen->devicePixelRatio();
+    return size.isEmpty() ? kNoScreenBound : size;
+}
+
+Decoded decodeRaster(QIODevice& device, const QByteArray& format, QSize bound,
+                     const QString& path) {
+    // The reader is named by the signature and never guesses: no other reader sees the bytes.
+    QImageReader reader(&device, format);
+    reader.setAutoDetectImageFormat(false);
+    reader.setAllocationLimit(kAllocationLimitMb);
+    const QSize size = reader.size();  // from the header, before any pixel is decoded
+    if (!size.isValid()) fail(ErrorCode::InvalidPicture, "Invalid picture", path);
+    const bool reduces = format == "jpeg";  // libjpeg decodes at 1/2, 1/4 or 1/8 directly
+    if (qint64(size.width()) * size.height() > (reduces ? kMaxPicturePixels : kMaxFullDecodePixels))
+        fail(ErrorCode::InvalidPicture, "Invalid picture (too large)", path);
+    const QSize shown = size.scaled(size.boundedTo(bound), Qt::KeepAspectRatio).expandedTo({1, 1});
+    if (reduces && shown != size) reader.setScaledSize(shown);
+    QImage image = reader.read();
+    if (image.isNull()) fail(ErrorCode::InvalidPicture, "Invalid picture", path);
+    if (image.size() != shown)
+        image = image.scaled(shown, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return {std::move(image), size};
 }
 
 }  // namespace
 
-QImage decodePicture(const QString& path) {
+Decoded decodePicture(const QString& path, QSize bound, const QString& helper) {
     const QFileInfo info(path);
     // Only ordinary files: a folder is nothing to load, and a pipe or device could block forever.
     if (!info.isFile()) fail(ErrorCode::FileNotFound, "File not found", path);
@@ -53,14 +70,27 @@ QImage decodePicture(const QString& path) {
     if (!file.open(QIODevice::ReadOnly))
         fail(info.isReadable() ? ErrorCode::FileNotFound : ErrorCode::PermissionDenied,
              info.isReadable() ? "File not found" : "Permission denied", path);
+    if (file.size() > kMaxPictureBytes)
+        fail(ErrorCode::InvalidPicture, "Invalid picture (too large)", path);
     const QByteArray head = file.peek(kSniffBytes);
-    if (isWmf(head) || isEmf(head)) return decodeMetafile(file, head);
-    return decodeRaster(file);
+
+    if (const QByteArray format = rasterFormat(head); !format.isEmpty())
+        return decodeRaster(file, format, bound, path);
+    if (!isWmf(head) && !isEmf(head)) fail(ErrorCode::InvalidPicture, "Invalid picture", path);
+
+    QByteArray png = convertMetafile(helper, path);
+    if (rasterFormat(png) != "png") fail(ErrorCode::InvalidPicture, "Invalid picture", path);
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::ReadOnly);
+    return decodeRaster(buffer, "png", bound, path);
 }
+
+QtPictures::QtPictures() : helper_(defaultMetafileHelper()) {}
 
 PictureRef QtPictures::load(const std::string& path) {
     if (path.empty()) return nullptr;
-    return std::make_shared<QtPicture>(decodePicture(QString::fromStdString(path)));
+    Decoded decoded = decodePicture(QString::fromStdString(path), screenBound(), helper_);
+    return std::make_shared<QtPicture>(std::move(decoded.image), decoded.size);
 }
 
 }  // namespace velmora::qt

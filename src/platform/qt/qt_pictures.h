@@ -1,38 +1,59 @@
 // Picture files decoded for the picture box: BMP (RLE too), GIF, JPEG and PNG through Qt's image
-// readers, WMF and EMF through the metafile decoders.
+// readers, WMF and EMF through the metafile helper (velmora-metafile). Nothing else: every other
+// reader Qt might have (SVG among them) stays out of reach of a file from outside.
 #pragma once
 
 #include <QImage>
+#include <QSize>
 #include <QString>
 
 #include "platform/services.h"
 
 namespace velmora::qt {
 
-// A decoded picture; the picture box draws image() stretched over its whole area.
+// A decoded picture; the picture box draws image() stretched over its whole area. Its size is the
+// picture's own, even when the image was decoded smaller (no larger than the screen).
 class QtPicture final : public Picture {
   public:
-    explicit QtPicture(QImage image) : image_(std::move(image)) {}
-    int width() const override { return image_.width(); }
-    int height() const override { return image_.height(); }
+    explicit QtPicture(QImage image, QSize size = {})
+        : image_(std::move(image)), size_(size.isValid() ? size : image_.size()) {}
+    int width() const override { return size_.width(); }
+    int height() const override { return size_.height(); }
     const QImage& image() const { return image_; }
 
   private:
     QImage image_;
+    QSize size_;
 };
 
-// A picture larger than this counts as not a picture rather than exhausting memory.
+// A picture larger than this counts as not a picture rather than exhausting memory. JPEG decodes
+// straight to a fraction of its size; PNG, GIF and BMP decode every pixel whatever the size shown,
+// so theirs is the bound of a short decode (about 3000 x 3000).
 inline constexpr qint64 kMaxPicturePixels = 64'000'000;
+inline constexpr qint64 kMaxFullDecodePixels = 9'000'000;
+// Nor is a file larger than this: a cover is a few megabytes at most.
+inline constexpr qint64 kMaxPictureBytes = 32 * 1024 * 1024;
 
-// Decodes the file, choosing the reader by its content, never by its extension. Throws Failure:
-// FileNotFound when nothing readable is there, PermissionDenied when the file may not be read,
-// InvalidPicture when it is not a picture or is too large.
-QImage decodePicture(const QString& path);
+struct Decoded {
+    QImage image;
+    QSize size;  // the picture's own
+};
+
+// Decodes the file, choosing the reader by its content, never by its extension, at no more than
+// `bound` (kept in proportion); metafiles through the given helper. Throws Failure: FileNotFound
+// when nothing readable is there, PermissionDenied when the file may not be read, InvalidPicture
+// when it is not a picture or is too large.
+Decoded decodePicture(const QString& path, QSize bound, const QString& helper);
 
 class QtPictures final : public platform::Pictures {
   public:
+    QtPictures();
+    explicit QtPictures(QString helper) : helper_(std::move(helper)) {}
     // The empty path gives no picture (the box is cleared).
     PictureRef load(const std::string& path) override;
+
+  private:
+    QString helper_;
 };
 
 }  // namespace velmora::qt

@@ -12,6 +12,16 @@
 namespace velmora::qt {
 namespace {
 
+// A settings file is a few hundred bytes; one far larger, or a device or pipe in its place, is
+// not read (it could be endless, or block).
+constexpr qint64 kMaxSettingsBytes = 1024 * 1024;
+
+// Whether the file there may be read whole: absent, or an ordinary file of sensible size.
+bool readable(const QString& file) {
+    const QFileInfo info(file);
+    return !info.exists() || (info.isFile() && info.size() <= kMaxSettingsBytes);
+}
+
 // Names are the program's own constants; anything that could leave the folder, or that QSettings
 // would read as a path of groups, is a mistake rather than a setting.
 void checkName(const std::string& name, const char* what) {
@@ -66,10 +76,12 @@ QString QtSettingsStore::fileOf(const std::string& application) const {
 
 const QtSettingsStore::Snapshot& QtSettingsStore::current(const QString& file) {
     QFile in(file);
-    const bool present = in.open(QIODevice::ReadOnly);
-    if (!present && in.exists())
+    // Something other than a settings file in its place reads as no settings at all.
+    const bool present = readable(file) && in.open(QIODevice::ReadOnly);
+    if (!present && readable(file) && in.exists())
         throw Failure(ErrorCode::PermissionDenied, "Permission denied: " + file.toStdString());
-    const QByteArray bytes = present ? in.readAll() : QByteArray();
+    QByteArray bytes = present ? in.read(kMaxSettingsBytes + 1) : QByteArray();
+    if (bytes.size() > kMaxSettingsBytes) bytes.clear();  // it grew since it was looked at
 
     Snapshot& snapshot = snapshots_[file];
     if (snapshot.parsed && snapshot.present == present && snapshot.bytes == bytes) return snapshot;
@@ -94,6 +106,9 @@ void QtSettingsStore::write(const std::string& application, const std::string& s
     checkName(section, "section");
     checkName(key, "key");
     const QString file = fileOf(application);
+    if (!readable(file))
+        throw Failure(ErrorCode::PermissionDenied,
+                      "Permission denied: " + file.toStdString() + " is not a settings file");
     QDir().mkpath(QFileInfo(file).absolutePath());
 
     // QSettings merges under a lock with what other processes wrote, and replaces the file whole.
