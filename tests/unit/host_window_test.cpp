@@ -16,7 +16,7 @@ struct BoardRun {
     FakePlatform platform;
     FakeLinkFactory links{platform};
     platform::Services services = platform.services();
-    Application app{services, links};
+    shell::Application app{services, links};
 
     BoardRun(std::string commandLine, bool hosted) {
         platform.hostWindow = hosted;
