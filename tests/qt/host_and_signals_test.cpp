@@ -66,7 +66,7 @@ TEST(SignalClose, EachSignalReachesTheLoopAndTheOldHandlersComeBack) {
 }
 
 TEST(SignalClose, AnOpenBoxIsEndedAndEveryFormWindowAskedToClose) {
-    Form board = board::makeBoard();
+    Form board = display::makeBoard();
     test::RecordedEvents events;
     QtFormWindow window(board, events, TwipScale{});
     SignalClose close;
