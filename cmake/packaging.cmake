@@ -19,6 +19,9 @@ install(FILES ${VELMORA_PACKAGING_DIR}/velmora-jukebox.service
         DESTINATION lib/systemd/user)
 install(FILES ${VELMORA_PACKAGING_DIR}/copyright ${CMAKE_CURRENT_SOURCE_DIR}/docs/linux.md
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/velmora2000)
+install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/docs/screenshots/xscreensaver-1024x768.png
+              ${CMAKE_CURRENT_SOURCE_DIR}/docs/screenshots/xscreensaver-preview-400x300.png
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/velmora2000/screenshots)
 
 # Manual pages and the changelog, compressed the way Debian keeps them (no name or time in the
 # gzip header).
