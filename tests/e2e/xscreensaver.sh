@@ -71,9 +71,17 @@ selected:	0
 programs:	"Velmora2000"  $board --root \n\
 
 CONF
-xscreensaver --no-splash --log "$work/xscreensaver.log" >/dev/null 2>&1 &
-pids+=($!)
-wait_for 15 xscreensaver-command -time || fail "xscreensaver did not start"
+# HACK: on a heavily loaded machine the daemon now and then ends during its start without a word
+# (its log stops after "running in process"); a second start has always come up.
+for attempt in 1 2 3; do
+    xscreensaver --no-splash --log "$work/xscreensaver.log" >>"$work/xscreensaver.err" 2>&1 &
+    daemon=$!
+    pids+=($daemon)
+    wait_for 20 xscreensaver-command -time && break
+    kill "$daemon" 2>/dev/null || true
+    [ "$attempt" = 3 ] && fail "xscreensaver did not start"
+    echo "xscreensaver did not answer; starting it again"
+done
 
 artist=320x40+350+70  # "The Lantern Choir" at 1024 x 768
 lit() { convert "$1" -crop "$2" -format '%[fx:mean]' info:; }
