@@ -19,20 +19,29 @@ install(FILES ${VELMORA_PACKAGING_DIR}/velmora-jukebox.service
         DESTINATION lib/systemd/user)
 install(FILES ${VELMORA_PACKAGING_DIR}/copyright ${CMAKE_CURRENT_SOURCE_DIR}/docs/linux.md
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/velmora2000)
+install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/docs/screenshots/xscreensaver-1024x768.png
+              ${CMAKE_CURRENT_SOURCE_DIR}/docs/screenshots/xscreensaver-preview-400x300.png
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/velmora2000/screenshots)
 
-# Manual pages, compressed the way Debian keeps them (no name or time stamp in the gzip header).
+# Manual pages and the changelog, compressed the way Debian keeps them (no name or time in the
+# gzip header).
 find_program(GZIP_PROGRAM gzip REQUIRED)
-foreach(page velmora2000.1 velmora-jukebox.1)
-  set(source ${CMAKE_CURRENT_SOURCE_DIR}/docs/man/${page})
-  set(packed ${CMAKE_CURRENT_BINARY_DIR}/man/${page}.gz)
-  add_custom_command(OUTPUT ${packed}
-                     COMMAND ${CMAKE_COMMAND} -E copy ${source} ${CMAKE_CURRENT_BINARY_DIR}/man/${page}
-                     COMMAND ${GZIP_PROGRAM} -9nf ${CMAKE_CURRENT_BINARY_DIR}/man/${page}
-                     DEPENDS ${source} VERBATIM)
-  list(APPEND VELMORA_MAN_PAGES ${packed})
+set(VELMORA_PACKED ${CMAKE_CURRENT_BINARY_DIR}/packed)
+configure_file(${VELMORA_PACKAGING_DIR}/changelog.Debian.in ${VELMORA_PACKED}/changelog.Debian @ONLY)
+set(VELMORA_PACKED_FILES)
+foreach(source docs/man/velmora2000.1 docs/man/velmora-jukebox.1 ${VELMORA_PACKED}/changelog.Debian)
+  get_filename_component(name ${source} NAME)
+  get_filename_component(source ${source} ABSOLUTE)
+  add_custom_command(OUTPUT ${VELMORA_PACKED}/${name}.gz
+                     COMMAND ${GZIP_PROGRAM} -9nc ${source} > ${VELMORA_PACKED}/${name}.gz
+                     DEPENDS ${source})
+  list(APPEND VELMORA_PACKED_FILES ${VELMORA_PACKED}/${name}.gz)
 endforeach()
-add_custom_target(velmora_man_pages ALL DEPENDS ${VELMORA_MAN_PAGES})
-install(FILES ${VELMORA_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+add_custom_target(velmora_packed_docs ALL DEPENDS ${VELMORA_PACKED_FILES})
+install(FILES ${VELMORA_PACKED}/velmora2000.1.gz ${VELMORA_PACKED}/velmora-jukebox.1.gz
+        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${VELMORA_PACKED}/changelog.Debian.gz
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/velmora2000)
 
 # The Debian package: cpack -G DEB in the build folder (scripts/package.sh does it all).
 set(CPACK_GENERATOR DEB)
@@ -40,17 +49,17 @@ set(CPACK_PACKAGE_NAME velmora2000)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "Velmora2000 maintainers <maintainers@users.noreply.c-seed-5d347021.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "now-playing board of a CD jukebox, as a screen saver")
+# CPack indents the lines and turns the empty one into " .".
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "now-playing board of a CD jukebox, as a screen saver
- Velmora2000 turns the screen into a board that shows, in large centred text
- on black, the artist, title and album of the track a jukebox plays, its
- elapsed and total time, the next track and the disc's picture. It learns them
- from a jukebox service over a small text protocol on TCP, and launches an
- ordinary screen saver when the service stops answering.
- .
- The package holds the board (velmora2000), which also runs as an
- XScreenSaver display mode, and the service (velmora-jukebox), which plays
- built-in demo discs, an M3U playlist, or follows an MPD server.")
+    "Velmora2000 turns the screen into a board that shows, in large centred text
+on black, the artist, title and album of the track a jukebox plays, its
+elapsed and total time, the next track and the disc's picture. It learns them
+from a jukebox service over a small text protocol on TCP, and launches an
+ordinary screen saver when the service stops answering.
+
+The package holds the board (velmora2000), which also runs as an
+XScreenSaver display mode, and the service (velmora-jukebox), which plays
+built-in demo discs, an M3U playlist, or follows an MPD server.")
 set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -72,12 +72,15 @@ TEST(SignalClose, AnOpenBoxIsEndedAndEveryFormWindowAskedToClose) {
     SignalClose close;
     bool stuck = false;
     QMessageBox box(QMessageBox::NoIcon, "Velmora2000", "True", QMessageBox::Ok);
-    QTimer::singleShot(20, [] { ::raise(SIGTERM); });
-    QTimer::singleShot(3000, [&] {
+    QTimer giveUp;  // owned here, so that nothing of this test fires after it
+    giveUp.setSingleShot(true);
+    QObject::connect(&giveUp, &QTimer::timeout, [&] {
         stuck = true;
         box.done(0);
     });
-    box.exec();  // the board's release waits for this loop to return
+    giveUp.start(3000);
+    ::raise(SIGTERM);  // read once the box's own loop runs
+    box.exec();        // the board's release waits for this loop to return
     EXPECT_FALSE(stuck);
     EXPECT_EQ(events.lines, std::vector<std::string>{"close"});
 }

@@ -73,9 +73,11 @@ bool attachToScreenSaverHost(QtUi& ui, const QStringList& arguments) {
     }
     if (!request) return true;
 
+    // Other platforms (offscreen among them) may answer for X11 without a connection of their own.
     auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11) return fail("a screen saver's window needs an X11 display");
-    xcb_connection_t* connection = x11->connection();
+    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    if (QGuiApplication::platformName() != QLatin1String("xcb") || !connection)
+        return fail("a screen saver's window needs an X11 display");
     const xcb_window_t id = request->root ? rootWindow(connection) : request->id;
     // The size comes from the server itself: the host may have made the window a moment ago.
     std::unique_ptr<xcb_get_geometry_reply_t, decltype(&std::free)> geometry(
