@@ -1,6 +1,7 @@
 #include "dialog/settings_dialog.h"
 
 #include "dialog/settings_form.h"
+#include "display/board_scaling.h"
 #include "settings/colour_text.h"
 #include "settings/settings_keys.h"
 
@@ -65,8 +66,10 @@ void SettingsDialog::load() {
     pictureFullPath_ =
         store.read(settings::kApplication, settings::kPictureSection, settings::kFullPathKey, "");
     for (int row : kLoadOrder) {
-        const std::string text =
-            store.read(settings::kApplication, settings::kColourSection, kRowKeys[row], "0");
+        // An absent colour shows what the board shows for it, so "OK" keeps the board as it is.
+        const Colour design = display::designColour(kRowKeys[row]);
+        const std::string text = store.read(settings::kApplication, settings::kColourSection,
+                                            kRowKeys[row], settings::colourText(design));
         // A text that names no colour shows as black, the dialog's own default.
         form_.setBackColour(swatchOfRow(row), settings::parseColour(text).value_or(0));
     }
