@@ -8,9 +8,6 @@
 namespace velmora::dialog {
 namespace {
 
-constexpr std::uint32_t OFN_HIDEREADONLY = 4;
-constexpr std::uint32_t CC_RGBINIT = 1;
-
 constexpr char kSaverFilter[] = "All Files (*.*)|*.*|Screen Saver File(*.scr)|*.scr";
 constexpr char kPictureFilter[] =
     "All Files (*.*)|*.*|Picture File(*.gif,*.jpg,*.bmp,*.wmf,*.rle,*.emf)"
@@ -122,7 +119,7 @@ void SettingsDialog::ok() {
 void SettingsDialog::chooseFile(int nameBox, std::string& fullPath, std::string_view filterText) {
     try {
         platform::FileRequest request;
-        request.flags = OFN_HIDEREADONLY;
+        request.hideReadOnly = true;
         request.filters = fileFilters(filterText);
         request.selectedFilter = kFileTypeEntry;
         request.initialFolder = fullPath;
@@ -138,7 +135,8 @@ void SettingsDialog::chooseFile(int nameBox, std::string& fullPath, std::string_
 void SettingsDialog::chooseColour(int row) {
     try {
         const int swatch = swatchOfRow(row);
-        const auto colour = services_.choosers.chooseColour(form_[swatch].backColour, CC_RGBINIT);
+        const auto colour =
+            services_.choosers.chooseColour(form_[swatch].backColour, {.startOnInitial = true});
         if (colour) form_.setBackColour(swatch, *colour);
     } catch (const std::exception&) {
     }

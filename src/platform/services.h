@@ -112,7 +112,11 @@ struct FileRequest {
     int selectedFilter = 1;     // counts from 1
     std::string initialFolder;  // may name a file: then open in its folder with it selected
     std::string initialName;
-    std::uint32_t flags = 0;  // OFN_* values
+    bool hideReadOnly = false;  // no "open as read-only" choice: the program only reads the name
+};
+
+struct ColourOptions {
+    bool startOnInitial = false;  // the chooser opens with the initial colour selected
 };
 
 struct FileChoice {
@@ -125,7 +129,7 @@ class Choosers {
     virtual ~Choosers() = default;
     // Modal; nullopt when the user cancelled.
     virtual std::optional<FileChoice> chooseFile(const FileRequest& request) = 0;
-    virtual std::optional<Colour> chooseColour(Colour initial, std::uint32_t flags) = 0;
+    virtual std::optional<Colour> chooseColour(Colour initial, ColourOptions options) = 0;
 };
 
 class Pictures {

@@ -374,7 +374,7 @@ TEST(SettingsDialog, SelectAsksForAFileOfItsKindStartingFromTheCurrentChoice) {
         EXPECT_EQ(request.selectedFilter, 2);
         EXPECT_EQ(request.initialFolder, "/old/old name");
         EXPECT_EQ(request.initialName, "old name");
-        EXPECT_EQ(request.flags, 4u);  // OFN_HIDEREADONLY alone
+        EXPECT_TRUE(request.hideReadOnly);
         EXPECT_EQ(d.form()[c.nameBox].text, "new.file");
         EXPECT_TRUE(d.platform.calls("SaveSetting").empty());
 
@@ -397,7 +397,7 @@ TEST(SettingsDialog, SetColorOpensOnItsSwatchAndChangesOnlyThatRow) {
     d.platform.colourAnswers.push_back(rgb(200, 100, 50));
     d.click(buttonOfRow(artistRow));
     ASSERT_EQ(d.platform.colourRequests.size(), 1u);
-    EXPECT_EQ(d.platform.colourRequests[0], (std::pair<Colour, std::uint32_t>{12345, 1}));
+    EXPECT_EQ(d.platform.colourRequests[0], (std::pair<Colour, bool>{12345, true}));
     for (int row = 0; row < kColourRows; ++row)
         EXPECT_EQ(d.swatch(row),
                   row == artistRow ? rgb(200, 100, 50) : display::designColour(kColourKeys[row]))
@@ -418,7 +418,7 @@ struct BrokenChoosers final : platform::Choosers {
     std::optional<platform::FileChoice> chooseFile(const platform::FileRequest&) override {
         throw Failure(ErrorCode::InvalidProcedureCall, "no file chooser");
     }
-    std::optional<Colour> chooseColour(Colour, std::uint32_t) override {
+    std::optional<Colour> chooseColour(Colour, platform::ColourOptions) override {
         throw Failure(ErrorCode::InvalidProcedureCall, "no colour chooser");
     }
 };
