@@ -155,7 +155,7 @@ void SettingsDialog::guarded(const std::function<void()>& handler) {
     try {
         handler();
     } catch (const std::exception& failure) {
-        services_.ui.reportFatal(failure.what());
+        services_.ui.reportFatal(settings::kProgramTitle, failure.what());
     }
 }
 

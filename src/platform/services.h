@@ -50,8 +50,8 @@ class Ui {
     virtual void post(std::function<void()> task) = 0;
     // No window of the program is left: end the event loop.
     virtual void quit() = 0;
-    // A failure nobody trapped: tell the user and end the program.
-    virtual void reportFatal(const std::string& text) = 0;
+    // A failure nobody trapped: tell the user in a box under the caption and end the program.
+    virtual void reportFatal(const std::string& caption, const std::string& text) = 0;
 };
 
 class Timer {

@@ -179,7 +179,7 @@ void FakePlatform::quit() {
     record("Quit");
 }
 
-void FakePlatform::reportFatal(const std::string& text) {
+void FakePlatform::reportFatal(const std::string&, const std::string& text) {
     fatals.push_back(text);
     record("Fatal(" + text + ")");
 }

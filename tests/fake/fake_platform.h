@@ -129,7 +129,7 @@ class FakePlatform final : public platform::Ui,
     void messageBox(const std::string& text, const std::string& caption) override;
     void post(std::function<void()> task) override;
     void quit() override;
-    void reportFatal(const std::string& text) override;
+    void reportFatal(const std::string& caption, const std::string& text) override;
 
     TwipSize screen{1280 * 15.0f, 1024 * 15.0f};
     PixelRect desktop{0, 0, 1280, 1024};
