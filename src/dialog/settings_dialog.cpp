@@ -82,13 +82,13 @@ void SettingsDialog::closeRequested() {
 
 void SettingsDialog::clicked(int control) {
     if (closing_) return;
-    if (control == Command1) {
+    if (control == kOk) {
         guarded([this] { ok(); });
-    } else if (control == Command3) {
+    } else if (control == kCancel) {
         close();
-    } else if (control == Command2) {
+    } else if (control == kSelectSaver) {
         chooseFile(Scrdefault, saverFullPath_, kSaverFilter);
-    } else if (control == Command5) {
+    } else if (control == kSelectPicture) {
         chooseFile(Pictdefault, pictureFullPath_, kPictureFilter);
     } else if (int row = rowOfButton(control); row >= 0) {
         chooseColour(row);
