@@ -179,8 +179,8 @@ bool MessageHandler::showPicture(Job& job) {
     PictureRef picture = own ? loadPicture(job.track.picture) : nullptr;
     if (!picture) {
         auto& store = board_.services().settings;
-        const std::string name = store.read(settings::kApplication, settings::kPictureSection,
-                                            settings::kNameKey, "");
+        const std::string name =
+            store.read(settings::kApplication, settings::kPictureSection, settings::kNameKey, "");
         if (name.empty() && !own) return true;  // nothing to show instead: the box stays as it is
         if (!name.empty()) {
             const std::string path = store.read(settings::kApplication, settings::kPictureSection,

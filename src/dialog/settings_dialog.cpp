@@ -1,14 +1,12 @@
 #include "dialog/settings_dialog.h"
 
 #include "dialog/settings_form.h"
+#include "display/board_scaling.h"
 #include "settings/colour_text.h"
 #include "settings/settings_keys.h"
 
 namespace velmora::dialog {
 namespace {
-
-constexpr std::uint32_t OFN_HIDEREADONLY = 4;
-constexpr std::uint32_t CC_RGBINIT = 1;
 
 constexpr char kSaverFilter[] = "All Files (*.*)|*.*|Screen Saver File(*.scr)|*.scr";
 constexpr char kPictureFilter[] =
@@ -65,8 +63,10 @@ void SettingsDialog::load() {
     pictureFullPath_ =
         store.read(settings::kApplication, settings::kPictureSection, settings::kFullPathKey, "");
     for (int row : kLoadOrder) {
-        const std::string text =
-            store.read(settings::kApplication, settings::kColourSection, kRowKeys[row], "0");
+        // An absent colour shows what the board shows for it, so "OK" keeps the board as it is.
+        const Colour design = display::designColour(kRowKeys[row]);
+        const std::string text = store.read(settings::kApplication, settings::kColourSection,
+                                            kRowKeys[row], settings::colourText(design));
         // A text that names no colour shows as black, the dialog's own default.
         form_.setBackColour(swatchOfRow(row), settings::parseColour(text).value_or(0));
     }
@@ -82,13 +82,13 @@ void SettingsDialog::closeRequested() {
 
 void SettingsDialog::clicked(int control) {
     if (closing_) return;
-    if (control == Command1) {
+    if (control == kOk) {
         guarded([this] { ok(); });
-    } else if (control == Command3) {
+    } else if (control == kCancel) {
         close();
-    } else if (control == Command2) {
+    } else if (control == kSelectSaver) {
         chooseFile(Scrdefault, saverFullPath_, kSaverFilter);
-    } else if (control == Command5) {
+    } else if (control == kSelectPicture) {
         chooseFile(Pictdefault, pictureFullPath_, kPictureFilter);
     } else if (int row = rowOfButton(control); row >= 0) {
         chooseColour(row);
@@ -119,7 +119,7 @@ void SettingsDialog::ok() {
 void SettingsDialog::chooseFile(int nameBox, std::string& fullPath, std::string_view filterText) {
     try {
         platform::FileRequest request;
-        request.flags = OFN_HIDEREADONLY;
+        request.hideReadOnly = true;
         request.filters = fileFilters(filterText);
         request.selectedFilter = kFileTypeEntry;
         request.initialFolder = fullPath;
@@ -135,7 +135,8 @@ void SettingsDialog::chooseFile(int nameBox, std::string& fullPath, std::string_
 void SettingsDialog::chooseColour(int row) {
     try {
         const int swatch = swatchOfRow(row);
-        const auto colour = services_.choosers.chooseColour(form_[swatch].backColour, CC_RGBINIT);
+        const auto colour =
+            services_.choosers.chooseColour(form_[swatch].backColour, {.startOnInitial = true});
         if (colour) form_.setBackColour(swatch, *colour);
     } catch (const std::exception&) {
     }
@@ -154,7 +155,7 @@ void SettingsDialog::guarded(const std::function<void()>& handler) {
     try {
         handler();
     } catch (const std::exception& failure) {
-        services_.ui.reportFatal(failure.what());
+        services_.ui.reportFatal(settings::kProgramTitle, failure.what());
     }
 }
 

@@ -39,6 +39,12 @@ enum DialogId : int {
     DialogControlCount
 };
 
+// The buttons by their role; the design names stay the controls' names.
+inline constexpr DialogId kOk = Command1;
+inline constexpr DialogId kCancel = Command3;
+inline constexpr DialogId kSelectSaver = Command2;
+inline constexpr DialogId kSelectPicture = Command5;
+
 inline constexpr int kColourRows = 7;
 
 // The row's swatch and "Set Color" button, counted from the "Time :" row.

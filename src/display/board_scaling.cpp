@@ -68,6 +68,14 @@ Colour storedColour(platform::SettingsStore& store, const char* key, Colour curr
 
 }  // namespace
 
+Colour designColour(std::string_view key) {
+    const Form design = makeBoard();
+    if (key == settings::kBackgroundKey) return design[Title].backColour;
+    for (const Coloured& c : kColoured)
+        if (key == c.key) return design[c.id].foreColour;
+    return kBlack;
+}
+
 ScaleFactors scaleFactorsFor(TwipSize screen) {
     return ScaleFactors{factor(screen.width, kCanvasWidth), factor(screen.height, kCanvasHeight)};
 }

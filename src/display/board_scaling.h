@@ -1,6 +1,8 @@
 // Fits the board to the screen and applies the stored colour scheme, once at start-up.
 #pragma once
 
+#include <string_view>
+
 #include "platform/form.h"
 #include "platform/services.h"
 
@@ -20,5 +22,9 @@ ScaleFactors scaleFactorsFor(TwipSize screen);
 // and colours them from the store's "Default_color" section (an absent or unreadable value keeps
 // the control's current colour).
 void applyScalingAndColours(Form& board, TwipSize screen, platform::SettingsStore& store);
+
+// The colour the board shows for a "Default_color" key while none is stored: the design's text
+// colour of the first control the key colours, or its background for "Background".
+Colour designColour(std::string_view key);
 
 }  // namespace velmora::display

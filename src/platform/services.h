@@ -50,8 +50,8 @@ class Ui {
     virtual void post(std::function<void()> task) = 0;
     // No window of the program is left: end the event loop.
     virtual void quit() = 0;
-    // A failure nobody trapped: tell the user and end the program.
-    virtual void reportFatal(const std::string& text) = 0;
+    // A failure nobody trapped: tell the user in a box under the caption and end the program.
+    virtual void reportFatal(const std::string& caption, const std::string& text) = 0;
     // The board runs inside a window a screen-saver host gave it (XScreenSaver): screenSize and
     // desktopRect are that window's, and the host owns the pointer, input and idle.
     virtual bool inHostWindow() { return false; }
@@ -115,7 +115,11 @@ struct FileRequest {
     int selectedFilter = 1;     // counts from 1
     std::string initialFolder;  // may name a file: then open in its folder with it selected
     std::string initialName;
-    std::uint32_t flags = 0;  // OFN_* values
+    bool hideReadOnly = false;  // no "open as read-only" choice: the program only reads the name
+};
+
+struct ColourOptions {
+    bool startOnInitial = false;  // the chooser opens with the initial colour selected
 };
 
 struct FileChoice {
@@ -128,7 +132,7 @@ class Choosers {
     virtual ~Choosers() = default;
     // Modal; nullopt when the user cancelled.
     virtual std::optional<FileChoice> chooseFile(const FileRequest& request) = 0;
-    virtual std::optional<Colour> chooseColour(Colour initial, std::uint32_t flags) = 0;
+    virtual std::optional<Colour> chooseColour(Colour initial, ColourOptions options) = 0;
 };
 
 class Pictures {

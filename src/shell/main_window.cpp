@@ -4,6 +4,7 @@
 
 #include "display/board_design.h"
 #include "display/board_scaling.h"
+#include "settings/settings_keys.h"
 
 namespace velmora::shell {
 
@@ -149,7 +150,7 @@ void MainWindow::guarded(const std::function<void()>& handler) {
         try {
             handler();
         } catch (const std::exception& failure) {
-            services_.ui.reportFatal(failure.what());
+            services_.ui.reportFatal(settings::kProgramTitle, failure.what());
         }
     }
     if (!handling_ && releasePending_) {

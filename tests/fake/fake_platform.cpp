@@ -179,7 +179,7 @@ void FakePlatform::quit() {
     record("Quit");
 }
 
-void FakePlatform::reportFatal(const std::string& text) {
+void FakePlatform::reportFatal(const std::string&, const std::string& text) {
     fatals.push_back(text);
     record("Fatal(" + text + ")");
 }
@@ -259,9 +259,9 @@ std::optional<platform::FileChoice> FakePlatform::chooseFile(const platform::Fil
     return answer;
 }
 
-std::optional<Colour> FakePlatform::chooseColour(Colour initial, std::uint32_t flags) {
+std::optional<Colour> FakePlatform::chooseColour(Colour initial, platform::ColourOptions options) {
     record("ChooseColor(" + std::to_string(initial) + ")");
-    colourRequests.emplace_back(initial, flags);
+    colourRequests.emplace_back(initial, options.startOnInitial);
     if (colourAnswers.empty()) return std::nullopt;
     auto answer = colourAnswers.front();
     colourAnswers.pop_front();

@@ -129,7 +129,7 @@ class FakePlatform final : public platform::Ui,
     void messageBox(const std::string& text, const std::string& caption) override;
     void post(std::function<void()> task) override;
     void quit() override;
-    void reportFatal(const std::string& text) override;
+    void reportFatal(const std::string& caption, const std::string& text) override;
     bool inHostWindow() override { return hostWindow; }
 
     bool hostWindow = false;  // screen and desktop are then a screen-saver host's window
@@ -187,11 +187,11 @@ class FakePlatform final : public platform::Ui,
 
     // Choosers: answers are taken in order; an empty queue answers with a cancel.
     std::optional<platform::FileChoice> chooseFile(const platform::FileRequest& request) override;
-    std::optional<Colour> chooseColour(Colour initial, std::uint32_t flags) override;
+    std::optional<Colour> chooseColour(Colour initial, platform::ColourOptions options) override;
     std::deque<std::optional<platform::FileChoice>> fileAnswers;
     std::deque<std::optional<Colour>> colourAnswers;
     std::vector<platform::FileRequest> fileRequests;
-    std::vector<std::pair<Colour, std::uint32_t>> colourRequests;
+    std::vector<std::pair<Colour, bool>> colourRequests;  // initial, startOnInitial
 
     // Pictures: a path loads when it is in `pictures`; failures may be set per path.
     PictureRef load(const std::string& path) override;

@@ -100,7 +100,7 @@ void whenModal(std::function<void(QWidget*)> action, int triesLeft = 100) {
 }
 
 TEST_F(ChooserStartTest, TheFileChooserOpensAsAskedAndReturnsPathAndTitle) {
-    platform::FileRequest request{kSaverFilters, 2, in("savers/Ocean.scr"), "Ocean.scr", 4};
+    platform::FileRequest request{kSaverFilters, 2, in("savers/Ocean.scr"), "Ocean.scr", true};
     QString shownFolder, shownFilter;
     QStringList shownFiles;
     whenModal([&](QWidget* modal) {
@@ -123,9 +123,9 @@ TEST_F(ChooserStartTest, TheFileChooserOpensAsAskedAndReturnsPathAndTitle) {
 
 TEST_F(ChooserStartTest, CancelledChoosersGiveNothing) {
     whenModal([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
-    EXPECT_FALSE(QtChoosers().chooseFile({kPictureFilters, 2, "", "", 4}).has_value());
+    EXPECT_FALSE(QtChoosers().chooseFile({kPictureFilters, 2, "", "", true}).has_value());
     whenModal([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
-    EXPECT_FALSE(QtChoosers().chooseColour(255, 1).has_value());
+    EXPECT_FALSE(QtChoosers().chooseColour(255, {.startOnInitial = true}).has_value());
 }
 
 TEST(ColourChooser, OpensOnTheInitialColourAndReturnsTheChosenOne) {
@@ -137,7 +137,7 @@ TEST(ColourChooser, OpensOnTheInitialColourAndReturnsTheChosenOne) {
         dialog->setCurrentColor(QColor(0x12, 0x34, 0x56));
         dialog->accept();
     });
-    const auto chosen = QtChoosers().chooseColour(0x00336699, 1);  // CC_RGBINIT
+    const auto chosen = QtChoosers().chooseColour(0x00336699, {.startOnInitial = true});
 
     EXPECT_EQ(shown, QColor(0x99, 0x66, 0x33));
     ASSERT_TRUE(chosen.has_value());

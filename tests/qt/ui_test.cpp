@@ -57,7 +57,7 @@ TEST(Ui, AFailureEndsTheProgramWithCodeOne) {
     QtUi ui;
     EXPECT_FALSE(ui.finished());
     testing::internal::CaptureStderr();
-    ui.reportFatal("Overflow: 70000 is not a 16-bit value");
+    ui.reportFatal("SCRNSAVE:Sample Screen Saver", "Overflow: 70000 is not a 16-bit value");
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "velmora2000: Overflow: 70000 is not a 16-bit value\n");
     EXPECT_TRUE(ui.finished());

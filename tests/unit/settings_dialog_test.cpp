@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "display/board_design.h"
+#include "display/board_scaling.h"
 
 #include <algorithm>
 
@@ -146,7 +147,7 @@ TEST(SettingsForm, KeyboardOrderStartsOnOk) {
 
 // --- load ---
 
-TEST(SettingsDialog, OpensWithBlackSwatchesAndEmptyNamesOnAFreshUser) {
+TEST(SettingsDialog, OpensWithTheBoardsColoursAndEmptyNamesOnAFreshUser) {
     Dialog d;
     d.dialog = std::make_unique<dialog::SettingsDialog>(d.services, [] {});
     d.dialog->load();
@@ -156,16 +157,17 @@ TEST(SettingsDialog, OpensWithBlackSwatchesAndEmptyNamesOnAFreshUser) {
         "GetSetting(Velmora2000,Default_saver,FullPath,)",
         "GetSetting(Velmora2000,Default_picture,Name,)",
         "GetSetting(Velmora2000,Default_picture,FullPath,)",
-        "GetSetting(Velmora2000,Default_color,Time,0)",
-        "GetSetting(Velmora2000,Default_color,Section,0)",
-        "GetSetting(Velmora2000,Default_color,Artist,0)",
-        "GetSetting(Velmora2000,Default_color,CDTitle,0)",
-        "GetSetting(Velmora2000,Default_color,Title,0)",
-        "GetSetting(Velmora2000,Default_color,NextSong,0)",
+        "GetSetting(Velmora2000,Default_color,Time,49152)",
+        "GetSetting(Velmora2000,Default_color,Section,12632256)",
+        "GetSetting(Velmora2000,Default_color,Artist,49344)",
+        "GetSetting(Velmora2000,Default_color,CDTitle,49344)",
+        "GetSetting(Velmora2000,Default_color,Title,49344)",
+        "GetSetting(Velmora2000,Default_color,NextSong,49344)",
         "GetSetting(Velmora2000,Default_color,Background,0)",
     };
     EXPECT_EQ(d.platform.log, expected);
-    for (int row = 0; row < kColourRows; ++row) EXPECT_EQ(d.swatch(row), 0) << row;
+    for (int row = 0; row < kColourRows; ++row)
+        EXPECT_EQ(d.swatch(row), display::designColour(kColourKeys[row])) << row;
     EXPECT_EQ(d.form()[Scrdefault].text, "");
     EXPECT_EQ(d.form()[Pictdefault].text, "");
     EXPECT_EQ(d.dialog->saverFullPath(), "");
@@ -192,6 +194,30 @@ TEST(SettingsDialog, ShowsWhatIsStoredAndUnreadableColoursAsBlack) {
 
 // --- OK, Cancel, close box ---
 
+// "OK" without a change must not turn the board's text black: absent colours show, and are stored
+// as, what the board shows for them. A stored "0" stays black.
+TEST(SettingsDialog, OkWithoutAChangeKeepsTheColoursTheBoardShows) {
+    Dialog d;
+    d.set("Default_color", "Time", "0");
+    d.open();
+    d.click(buttonOfRow(2));  // "Title :", cancelled
+    EXPECT_EQ(d.platform.calls("ChooseColor"), Lines{"ChooseColor(49344)"});
+    d.click(Command1);
+
+    Form before = display::makeBoard();
+    Form after = display::makeBoard();
+    fake::FakePlatform fresh;
+    display::applyScalingAndColours(before, fresh.screen, fresh);
+    display::applyScalingAndColours(after, d.platform.screen, d.platform);
+    for (int id = 0; id < after.count(); ++id) {
+        const bool time = id == display::ElapsedTime || id == display::TotalTime ||
+                          id == display::Label3 || id == display::Label4;
+        EXPECT_EQ(after[id].foreColour, time ? 0 : before[id].foreColour) << after[id].name;
+        EXPECT_EQ(after[id].backColour, before[id].backColour) << after[id].name;
+    }
+    EXPECT_EQ(after.backColour(), before.backColour());
+}
+
 TEST(SettingsDialog, OkAtOnceWritesElevenValuesInOrderAndCloses) {
     Dialog d;
     d.open();
@@ -201,12 +227,12 @@ TEST(SettingsDialog, OkAtOnceWritesElevenValuesInOrderAndCloses) {
         "SaveSetting(Velmora2000,Default_saver,FullPath,)",
         "SaveSetting(Velmora2000,Default_picture,Name,)",
         "SaveSetting(Velmora2000,Default_picture,FullPath,)",
-        "SaveSetting(Velmora2000,Default_color,Time,0)",
-        "SaveSetting(Velmora2000,Default_color,Section,0)",
-        "SaveSetting(Velmora2000,Default_color,Title,0)",
-        "SaveSetting(Velmora2000,Default_color,Artist,0)",
-        "SaveSetting(Velmora2000,Default_color,CDTitle,0)",
-        "SaveSetting(Velmora2000,Default_color,NextSong,0)",
+        "SaveSetting(Velmora2000,Default_color,Time,49152)",
+        "SaveSetting(Velmora2000,Default_color,Section,12632256)",
+        "SaveSetting(Velmora2000,Default_color,Title,49344)",
+        "SaveSetting(Velmora2000,Default_color,Artist,49344)",
+        "SaveSetting(Velmora2000,Default_color,CDTitle,49344)",
+        "SaveSetting(Velmora2000,Default_color,NextSong,49344)",
         "SaveSetting(Velmora2000,Default_color,Background,0)",
         "DestroyWindow(SettingsForm)",
     };
@@ -225,7 +251,7 @@ TEST(SettingsDialog, OkRewritesEveryValueAsLoaded) {
     d.click(Command1);
     EXPECT_EQ(d.platform.calls("SaveSetting").size(), 11u);
     for (const auto& [key, value] : before) EXPECT_EQ(d.platform.store.at(key), value);
-    EXPECT_EQ(d.stored("Default_color", "Time"), "0");
+    EXPECT_EQ(d.stored("Default_color", "Time"), "49152");  // the board's green, as it shows
 }
 
 TEST(SettingsDialog, ATypedNameIsStoredWhileItsFullPathStays) {
@@ -348,7 +374,7 @@ TEST(SettingsDialog, SelectAsksForAFileOfItsKindStartingFromTheCurrentChoice) {
         EXPECT_EQ(request.selectedFilter, 2);
         EXPECT_EQ(request.initialFolder, "/old/old name");
         EXPECT_EQ(request.initialName, "old name");
-        EXPECT_EQ(request.flags, 4u);  // OFN_HIDEREADONLY alone
+        EXPECT_TRUE(request.hideReadOnly);
         EXPECT_EQ(d.form()[c.nameBox].text, "new.file");
         EXPECT_TRUE(d.platform.calls("SaveSetting").empty());
 
@@ -371,9 +397,11 @@ TEST(SettingsDialog, SetColorOpensOnItsSwatchAndChangesOnlyThatRow) {
     d.platform.colourAnswers.push_back(rgb(200, 100, 50));
     d.click(buttonOfRow(artistRow));
     ASSERT_EQ(d.platform.colourRequests.size(), 1u);
-    EXPECT_EQ(d.platform.colourRequests[0], (std::pair<Colour, std::uint32_t>{12345, 1}));
+    EXPECT_EQ(d.platform.colourRequests[0], (std::pair<Colour, bool>{12345, true}));
     for (int row = 0; row < kColourRows; ++row)
-        EXPECT_EQ(d.swatch(row), row == artistRow ? rgb(200, 100, 50) : 0) << row;
+        EXPECT_EQ(d.swatch(row),
+                  row == artistRow ? rgb(200, 100, 50) : display::designColour(kColourKeys[row]))
+            << row;
     EXPECT_TRUE(d.platform.calls("SaveSetting").empty());
 
     // Every row opens the chooser on its own colour.
@@ -390,7 +418,7 @@ struct BrokenChoosers final : platform::Choosers {
     std::optional<platform::FileChoice> chooseFile(const platform::FileRequest&) override {
         throw Failure(ErrorCode::InvalidProcedureCall, "no file chooser");
     }
-    std::optional<Colour> chooseColour(Colour, std::uint32_t) override {
+    std::optional<Colour> chooseColour(Colour, platform::ColourOptions) override {
         throw Failure(ErrorCode::InvalidProcedureCall, "no colour chooser");
     }
 };

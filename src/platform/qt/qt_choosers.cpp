@@ -9,9 +9,6 @@
 namespace velmora::qt {
 namespace {
 
-constexpr std::uint32_t kFileMustExist = 0x1000;  // OFN_FILEMUSTEXIST
-constexpr std::uint32_t kRgbInit = 1;             // CC_RGBINIT
-
 QString patternsOf(const std::string& pattern) {
     QStringList patterns;
     for (const QString& one : QString::fromStdString(pattern).split(u';')) {
@@ -61,8 +58,9 @@ Colour colourOf(const QColor& colour) {
 std::optional<platform::FileChoice> QtChoosers::chooseFile(const platform::FileRequest& request) {
     QFileDialog dialog(QApplication::activeWindow(), QStringLiteral("Open"));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode((request.flags & kFileMustExist) ? QFileDialog::ExistingFile
-                                                        : QFileDialog::AnyFile);
+    // Any name may be typed, as the dialog keeps only the name and path it is given; Qt's chooser
+    // has no read-only choice to hide.
+    dialog.setFileMode(QFileDialog::AnyFile);
     // The list shows each description as given; the patterns Qt needs stay out of sight.
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     const QStringList filters = nameFilters(request.filters);
@@ -78,8 +76,8 @@ std::optional<platform::FileChoice> QtChoosers::chooseFile(const platform::FileR
     return platform::FileChoice{path.toStdString(), QFileInfo(path).fileName().toStdString()};
 }
 
-std::optional<Colour> QtChoosers::chooseColour(Colour initial, std::uint32_t flags) {
-    const QColor start = (flags & kRgbInit) ? qColourOf(initial) : QColor(Qt::black);
+std::optional<Colour> QtChoosers::chooseColour(Colour initial, platform::ColourOptions options) {
+    const QColor start = options.startOnInitial ? qColourOf(initial) : QColor(Qt::black);
     QColorDialog dialog(start, QApplication::activeWindow());
     dialog.setWindowTitle(QStringLiteral("Color"));
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;

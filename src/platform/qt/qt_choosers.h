@@ -12,7 +12,7 @@ namespace velmora::qt {
 class QtChoosers final : public platform::Choosers {
   public:
     std::optional<platform::FileChoice> chooseFile(const platform::FileRequest& request) override;
-    std::optional<Colour> chooseColour(Colour initial, std::uint32_t flags) override;
+    std::optional<Colour> chooseColour(Colour initial, platform::ColourOptions options) override;
 };
 
 // Each filter in Qt's form "description (*.a *.b)", the description kept as given.

@@ -99,10 +99,9 @@ void QtFormWindow::createWidget(int index) {
             break;
         case ControlKind::EditBox: {
             auto* edit = new QLineEdit(parent);
+            // The core takes the typed text into its form; the widget already shows it.
             connect(edit, &QLineEdit::textEdited, this, [this, index](const QString& text) {
-                std::string utf8 = text.toStdString();
-                form_.takeEditedText(index, utf8);
-                events_.textEdited(index, utf8);
+                events_.textEdited(index, text.toStdString());
             });
             w = edit;
             break;

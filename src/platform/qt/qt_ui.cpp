@@ -74,11 +74,10 @@ void QtUi::quit() {
     finish(0);
 }
 
-void QtUi::reportFatal(const std::string& text) {
+void QtUi::reportFatal(const std::string& caption, const std::string& text) {
     std::fprintf(stderr, "velmora2000: %s\n", text.c_str());
     if (hasDisplay()) {
-        QMessageBox box(QMessageBox::Critical, QStringLiteral("Velmora2000"), fromUtf8(text),
-                        QMessageBox::Ok);
+        QMessageBox box(QMessageBox::Critical, fromUtf8(caption), fromUtf8(text), QMessageBox::Ok);
         box.setTextFormat(Qt::PlainText);
         box.setWindowFlags(box.windowFlags() | Qt::WindowStaysOnTopHint);
         box.exec();

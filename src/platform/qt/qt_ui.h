@@ -20,7 +20,7 @@ class QtUi final : public platform::Ui {
     void messageBox(const std::string& text, const std::string& caption) override;
     void post(std::function<void()> task) override;
     void quit() override;
-    void reportFatal(const std::string& text) override;
+    void reportFatal(const std::string& caption, const std::string& text) override;
     bool inHostWindow() override { return host_ != nullptr; }
 
     // The primary screen's geometry in pixels, or the one a test set instead.

@@ -55,20 +55,20 @@ std::optional<platform::FileChoice> Win32Choosers::chooseFile(
     ofn.lpstrFileTitle = title.data();
     ofn.nMaxFileTitle = static_cast<DWORD>(title.size());
     ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
-    ofn.Flags = request.flags;
+    ofn.Flags = request.hideReadOnly ? OFN_HIDEREADONLY : 0;
     if (!GetOpenFileNameW(&ofn)) return std::nullopt;  // cancelled, or the chooser failed
 
     return platform::FileChoice{narrow(file.c_str()), narrow(title.c_str())};
 }
 
-std::optional<Colour> Win32Choosers::chooseColour(Colour initial, std::uint32_t flags) {
+std::optional<Colour> Win32Choosers::chooseColour(Colour initial, platform::ColourOptions options) {
     CHOOSECOLORW cc{};
     cc.lStructSize = sizeof cc;
     cc.hwndOwner = GetActiveWindow();
     cc.rgbResult = static_cast<COLORREF>(initial) & 0x00FFFFFF;
     static_assert(std::is_same_v<COLORREF, unsigned long>);
     cc.lpCustColors = customColours_.data();
-    cc.Flags = flags;
+    cc.Flags = options.startOnInitial ? CC_RGBINIT : 0;
     if (!ChooseColorW(&cc)) return std::nullopt;
     return static_cast<Colour>(cc.rgbResult & 0x00FFFFFF);
 }

@@ -13,7 +13,7 @@ std::wstring filterText(const std::vector<platform::FileFilter>& filters);
 class Win32Choosers final : public platform::Choosers {
   public:
     std::optional<platform::FileChoice> chooseFile(const platform::FileRequest& request) override;
-    std::optional<Colour> chooseColour(Colour initial, std::uint32_t flags) override;
+    std::optional<Colour> chooseColour(Colour initial, platform::ColourOptions options) override;
 
   private:
     std::array<unsigned long, 16>

@@ -4,7 +4,6 @@
 
 #include "platform/win32/form_window.h"
 #include "platform/win32/text.h"
-#include "settings/settings_keys.h"
 
 namespace velmora::win32 {
 
@@ -99,11 +98,11 @@ void Win32Ui::quit() {
     PostQuitMessage(exitCode_);
 }
 
-void Win32Ui::reportFatal(const std::string& text) {
+void Win32Ui::reportFatal(const std::string& caption, const std::string& text) {
     // The board may have hidden the pointer; the user needs it to close the report.
     while (ShowCursor(TRUE) < 0) {
     }
-    MessageBoxW(nullptr, widen(text).c_str(), widen(settings::kProgramTitle).c_str(),
+    MessageBoxW(nullptr, widen(text).c_str(), widen(caption).c_str(),
                 MB_OK | MB_ICONERROR | MB_TOPMOST | MB_SETFOREGROUND);
     ExitProcess(1);
 }

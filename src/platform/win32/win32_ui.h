@@ -36,7 +36,7 @@ class Win32Ui final : public platform::Ui, public platform::Timers {
     void messageBox(const std::string& text, const std::string& caption) override;
     void post(std::function<void()> task) override;
     void quit() override;
-    void reportFatal(const std::string& text) override;
+    void reportFatal(const std::string& caption, const std::string& text) override;
 
     // Timers
     std::unique_ptr<platform::Timer> createTimer(int milliseconds, bool enabled,
