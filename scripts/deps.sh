@@ -10,6 +10,7 @@ packages=(
   qt6-svg-dev libwmf-dev libemf2svg-dev
   xvfb xauth xdotool x11-utils imagemagick fonts-liberation python3
   dbus-daemon
+  mpd mpc sox libsox-fmt-base flac vorbis-tools
   "$@"
 )
 
