@@ -17,7 +17,11 @@ board_pid=
 jukebox_pid=
 cleanup() {
     [ -n "$board_pid" ] && kill "$board_pid" 2>/dev/null || true
-    [ -n "$jukebox_pid" ] && kill "$jukebox_pid" 2>/dev/null || true
+    if [ -n "$jukebox_pid" ]; then
+        kill "$jukebox_pid" 2>/dev/null || true
+        for _ in $(seq 50); do kill -0 "$jukebox_pid" 2>/dev/null || break; sleep 0.1; done
+        kill -9 "$jukebox_pid" 2>/dev/null || true
+    fi
     mpd_stop
     wait 2>/dev/null || true
     if [ "${keep:-0}" = 1 ]; then echo "kept $work"; else rm -rf "$work"; fi
@@ -42,7 +46,11 @@ mpd_start "$work"
 mpc -q add /
 mpc -q play
 covers=$work/covers
-$jukebox --mpd --port "$port" --cover-dir "$covers" --transcript "$log" >"$work/jukebox.log" 2>&1 &
+extra=()
+# Under Wine the bridge names files in Windows form; the board here opens them by their Linux path.
+case $jukebox in wine\ *) extra=(--cover-path-as "$covers/") ;; esac
+$jukebox --mpd --port "$port" --cover-dir "$covers" "${extra[@]}" --transcript "$log" \
+    >"$work/jukebox.log" 2>&1 &
 jukebox_pid=$!
 
 if [ "$board" = - ]; then
