@@ -124,6 +124,7 @@ wait_for 10 '^> MSG cdjr playing\["Harbour Lights","The Lantern Choir","Paper Bo
     fail "next: the board did not get the next song with the folder's cover.jpg"
 check_next_up "next"
 mpc -q random on
+mpc -q repeat on  # so that there always is a next song
 for round in 1 2 3; do
     set_mark
     mpc -q next
@@ -132,9 +133,13 @@ for round in 1 2 3; do
     check_next_up "random, round $round"
 done
 mpc -q random off
+mpc -q repeat off
 pass "Next Up follows MPD's next song with random off and on"
 
-# 3. Pause keeps the time still, seek moves it, a queue edit changes Next Up, stop blanks it.
+# 3. Pause keeps the time still, seek moves it, queue edits change Next Up, stop blanks it.
+set_mark
+mpc -q play 1
+wait_for 10 '^> MSG cdjr playing\[.*","1","1"\]' || fail "play 1: the board did not follow"
 set_mark
 mpc -q pause
 sleep 2.5
@@ -144,12 +149,14 @@ mpc -q seek 20
 wait_for 5 '^> MSG cdjr time\[0:2[0-9]\]' || fail "seek: the new time did not arrive"
 mpc -q play
 set_mark
-next=$(mpc queued -f '%position%')
-mpc -q del "$next"
+mpc -q del 2
 check_next_up "queue edit (the next song removed)"
 set_mark
-mpc -q insert "Aero/01.flac"
+mpc -q insert "loose/untagged tone.flac"
 check_next_up "queue edit (a song inserted next)"
+set_mark
+mpc -q play "$(mpc playlist | wc -l)"
+check_next_up "the last song (nothing after it)"
 set_mark
 mpc -q stop
 wait_for 5 '^> MSG cdjr playing\["","","","","",' || fail "stop: the board still shows a song"
