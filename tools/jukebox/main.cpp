@@ -74,6 +74,7 @@ int followMpd(const Options& options) {
         ServerConfig config;
         config.host = options.host;
         config.port = options.port;
+        config.maxClients = options.maxClients;
         config.description = std::string(kName) + " mpd";
         Server server(io, bridge, config, transcript.get());
         std::cout << kName << ": listening on " << describe(server.endpoint())
@@ -115,6 +116,7 @@ int main(int argc, char** argv) {
         ServerConfig config;
         config.host = options.host;
         config.port = options.port;
+        config.maxClients = options.maxClients;
         config.speed = options.speed;
         config.description = std::string(kName) + (options.demo ? " demo" : " playlist");
         Server server(io, std::move(playlist), config, transcript.get());
