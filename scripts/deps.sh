@@ -19,6 +19,7 @@ packages=(
   dbus-daemon
   clang-14 libclang-rt-14-dev libfuzzer-14-dev  # scripts/fuzz.sh (the runtimes are only recommended)
   libxcb1-dev xscreensaver lintian dpkg-dev
+  mpd mpc sox libsox-fmt-base flac vorbis-tools
   "$@"
 )
 

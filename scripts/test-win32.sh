@@ -3,7 +3,8 @@
 # the core's unit tests and the Win32 backend's tests built for Windows, then the real program:
 # "/S" against velmora-jukebox on loopback (conversation, board texts, a mouse move ending it),
 # "/P" and an empty command line (on/off sequence, no window shown), "/C" confirmed with the
-# keyboard (the eleven registry values), and the file's version information and icon.
+# keyboard (the eleven registry values), the file's version information and icon, and
+# velmora-jukebox.exe following a real MPD (tests/e2e/mpd_bridge.sh).
 # Prints figures (file size, "/P" timings) and ends with "win32: N passed, M failed".
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -155,6 +156,20 @@ for mode in "/P 1234" ""; do
 done
 wine reg delete 'HKCU\Software\Wine\Debug' /v RelayInclude /f >/dev/null 2>&1 || true
 
+echo "== velmora-jukebox.exe following a real MPD"
+# The Windows service between a real MPD on loopback and a board (the Linux one when it is built,
+# else a stand-in that speaks the board's side of the link).
+mpd_board=${VELMORA_LINUX_BIN:-$root/build/default/src/platform/qt/velmora2000}
+[ -x "$mpd_board" ] || mpd_board=-
+if tests/e2e/mpd_bridge.sh "$mpd_board" \
+  "wine $root/build/win32-mingw/tools/jukebox/velmora-jukebox.exe" >"$work/mpd.txt" 2>&1; then
+  pass "velmora-jukebox.exe --mpd: what MPD plays reaches the board"
+else
+  cat "$work/mpd.txt"
+  fail "velmora-jukebox.exe --mpd: what MPD plays reaches the board"
+fi
+grep '^PASS' "$work/mpd.txt" || true
+
 echo "== /C confirmed with the keyboard"
 # Stored values must come back unchanged, a name outside ASCII included; absent colours become 0.
 wine reg add "$settings\\Velmora2000\\Default_color" /v Time /t REG_SZ /d 255 /f >/dev/null
@@ -194,6 +209,7 @@ if [ -n "$wid" ] && "$python" tests/win32/wine_checks.py settings "$work/setting
 echo "== Figures"
 size=$(stat -c %s "$scr")
 echo "Velmora2000.scr: $size bytes"
+echo "velmora-jukebox.exe: $(stat -c %s build/win32-mingw/tools/jukebox/velmora-jukebox.exe) bytes"
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 time_runs() {  # prints the median wall time in ms of 5 runs of the command
   for _ in 1 2 3 4 5; do

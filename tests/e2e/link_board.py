@@ -40,7 +40,7 @@ class Board:
 
 def main():
     port = int(sys.argv[1])
-    seconds = float(sys.argv[2]) if len(sys.argv) > 2 else 1e9
+    seconds = float(sys.argv[2]) if len(sys.argv) > 2 else 1e6
     count = int(sys.argv[4]) if len(sys.argv) > 4 and sys.argv[3] == "--boards" else 1
     boards = [Board(port) for _ in range(count)]
     selector = selectors.DefaultSelector()

@@ -2,7 +2,7 @@
 #   mpd_start WORK   starts MPD on a free loopback port (MPD_PORT, MPD_HOST set), null output
 #   mpd_stop         ends it
 # The music: "Harbour Lights" (folder with cover.jpg, two Ogg Vorbis tracks), "Ærø Café" (FLAC
-# with an embedded PNG, tags beyond ASCII), and one untagged FLAC; each track 30 s of tones.
+# with an embedded PNG, tags beyond ASCII), and one untagged FLAC; each track 90 s of tones.
 
 mpd_pid=
 mpd_make_music() {  # folder
@@ -13,16 +13,16 @@ mpd_make_music() {  # folder
     local n=0
     for title in "Paper Boats" "Copper Wire"; do
         n=$((n + 1))
-        sox -q -n -b 16 -r 22050 -c 1 "$music/tone.wav" synth 30 sine $((300 + n * 100)) vol 0.1
+        sox -q -n -b 16 -r 22050 -c 1 "$music/tone.wav" synth 90 sine $((300 + n * 100)) vol 0.1
         oggenc -Q -a "The Lantern Choir" -l "Harbour Lights" -t "$title" -N "$n" \
             -o "$music/Harbour Lights/0$n.ogg" "$music/tone.wav"
     done
-    sox -q -n -r 22050 -c 1 "$music/Aero/01.flac" synth 30 sine 660 vol 0.1
+    sox -q -n -r 22050 -c 1 "$music/Aero/01.flac" synth 90 sine 660 vol 0.1
     metaflac --set-tag="ARTIST=Sigur Ærøskøbing" --set-tag="TITLE=Über \"Café\" 東京" \
         --set-tag="ALBUM=Ærø Café" --set-tag="TRACKNUMBER=1" \
         --import-picture-from="3||||$music/Aero/front.png" "$music/Aero/01.flac"
     rm "$music/Aero/front.png"
-    sox -q -n -r 22050 -c 1 "$music/loose/untagged tone.flac" synth 30 sine 770 vol 0.1
+    sox -q -n -r 22050 -c 1 "$music/loose/untagged tone.flac" synth 90 sine 770 vol 0.1
     rm -f "$music/tone.wav"
 }
 

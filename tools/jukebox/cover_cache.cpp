@@ -60,9 +60,7 @@ std::optional<std::string> CoverCache::store(std::string_view bytes) {
     if (!name) return std::nullopt;
     const fs::path file = folder_ / *name;
     std::error_code error;
-    if (fs::file_size(file, error) == bytes.size() && !error) {
-        fs::last_write_time(file, fs::file_time_type::clock::now(), error);  // used: keep it
-    } else {
+    if (fs::file_size(file, error) != bytes.size() || error) {
         fs::create_directories(folder_, error);
         try {
             writeFileAtomically(file, bytes);

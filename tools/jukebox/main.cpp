@@ -40,10 +40,12 @@ std::string describe(const asio::ip::tcp::endpoint& endpoint) {
 }
 
 // Runs until SIGINT or SIGTERM stops it.
-void serve(asio::io_context& io, Server& server) {
+void serve(asio::io_context& io, Server& server, MpdBridge* bridge = nullptr) {
     asio::signal_set signals(io, SIGINT, SIGTERM);
     signals.async_wait([&](const std::error_code& error, int) {
-        if (!error) server.stop();
+        if (error) return;
+        if (bridge) bridge->stop();
+        server.stop();
     });
     io.run();
     std::cout << kName << ": stopped" << std::endl;
@@ -72,13 +74,13 @@ int followMpd(const Options& options) {
         ServerConfig config;
         config.host = options.host;
         config.port = options.port;
+        config.maxClients = options.maxClients;
         config.description = std::string(kName) + " mpd";
         Server server(io, bridge, config, transcript.get());
         std::cout << kName << ": listening on " << describe(server.endpoint())
                   << ", following MPD at " << bridgeConfig.address.describe() << std::endl;
         bridge.start(server);
-        serve(io, server);
-        bridge.stop();
+        serve(io, server, &bridge);
         return 0;
     } catch (const std::exception& error) {
         std::cerr << kName << ": " << error.what() << '\n';
@@ -114,6 +116,7 @@ int main(int argc, char** argv) {
         ServerConfig config;
         config.host = options.host;
         config.port = options.port;
+        config.maxClients = options.maxClients;
         config.speed = options.speed;
         config.description = std::string(kName) + (options.demo ? " demo" : " playlist");
         Server server(io, std::move(playlist), config, transcript.get());

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "encoding.h"
 #include "messages.h"
 
 namespace velmora::jukebox {
@@ -134,8 +135,19 @@ void MpdBridge::apply(const MpdStatus& status, std::vector<MpdSong> songs) {
     next_.reset();
     for (MpdSong& song : songs) {
         if (!song.position) continue;
-        if (const auto known = covers_.find(song.file); known != covers_.end())
-            song.track.picture = known->second;
+        if (const auto known = covers_.find(song.file); known != covers_.end()) {
+            std::error_code gone;
+            // The cache may have made room since: then the cover is fetched again.
+            const std::string& sent = known->second;
+            const auto local =
+                config_.coverPrefix.empty()
+                    ? pathFromUtf8(sent)
+                    : cache_.folder() / pathFromUtf8(sent.substr(config_.coverPrefix.size()));
+            if (!sent.empty() && !std::filesystem::exists(local, gone))
+                covers_.erase(known);
+            else
+                song.track.picture = known->second;
+        }
         if (status.nextSong == song.position && !window_.contains(*song.position) &&
             (*song.position + kWindow < status.song.value_or(0) ||
              *song.position > status.song.value_or(0) + kWindow))

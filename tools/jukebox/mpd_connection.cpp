@@ -35,7 +35,9 @@ void MpdConnection::open(Ready ready, Failed failed) {
         if (path.starts_with('@')) path[0] = '\0';  // the abstract namespace
         asio::local::stream_protocol::endpoint endpoint(path);
         socket_.async_connect(endpoint, [self](const std::error_code& error) {
-            if (error) return self->fail("cannot connect: " + error.message());
+            if (error)
+                return self->fail("cannot connect to " + self->address_.host + ": " +
+                                  error.message());
             self->connected();
         });
 #else
@@ -49,27 +51,23 @@ void MpdConnection::open(Ready ready, Failed failed) {
             if (!self->open_) return;
             if (error)
                 return self->fail("cannot find " + self->address_.host + ": " + error.message());
-            // Tries each address in turn; the generic socket takes any of them.
-            auto attempt = std::make_shared<
-                std::function<void(asio::ip::tcp::resolver::results_type::const_iterator)>>();
-            *attempt = [self, found, attempt](auto it) {
-                if (!self->open_) return;
-                if (it == found.end()) {
-                    *attempt = nullptr;  // the lambda owns itself through `attempt`
-                    return self->fail("cannot connect to " + self->address_.describe());
-                }
-                std::error_code ignored;
-                self->socket_.close(ignored);
-                self->socket_.async_connect(it->endpoint(),
-                                            [self, it, attempt](const std::error_code& failed) {
-                                                if (!self->open_) return;
-                                                if (failed) return (*attempt)(std::next(it));
-                                                *attempt = nullptr;
-                                                self->connected();
-                                            });
-            };
-            (*attempt)(found.begin());
+            self->addresses_ = found;
+            self->connectTo(self->addresses_.begin());
         });
+}
+
+void MpdConnection::connectTo(asio::ip::tcp::resolver::results_type::const_iterator it) {
+    if (!open_) return;
+    if (it == addresses_.end()) return fail("cannot connect to " + address_.describe());
+    std::error_code ignored;
+    socket_.close(ignored);
+    // Tries each address in turn; the generic socket takes any of them.
+    socket_.async_connect(it->endpoint(),
+                          [self = shared_from_this(), it](const std::error_code& error) {
+                              if (!self->open_) return;
+                              if (error) return self->connectTo(std::next(it));
+                              self->connected();
+                          });
 }
 
 void MpdConnection::connected() {

@@ -37,6 +37,7 @@ class MpdConnection : public std::enable_shared_from_this<MpdConnection> {
     void expectWithin(std::chrono::milliseconds limit);
 
   private:
+    void connectTo(asio::ip::tcp::resolver::results_type::const_iterator it);
     void connected();
     void read();
     void write();
@@ -46,6 +47,7 @@ class MpdConnection : public std::enable_shared_from_this<MpdConnection> {
     MpdAddress address_;
     asio::generic::stream_protocol::socket socket_;
     asio::ip::tcp::resolver resolver_;
+    asio::ip::tcp::resolver::results_type addresses_;
     asio::steady_timer deadline_;
     MpdReplyParser parser_;
     std::array<char, 16 * 1024> input_{};

@@ -17,6 +17,15 @@ std::uint16_t parsePort(std::string_view text) {
     return static_cast<std::uint16_t>(value);
 }
 
+std::size_t parseClients(std::string_view text) {
+    unsigned value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value < 1 || value > 4096)
+        throw UsageError("--max-clients needs a number from 1 to 4096, not '" + std::string(text) +
+                         "'");
+    return value;
+}
+
 double parseSpeed(std::string_view text) {
     double value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -58,6 +67,8 @@ Options parseOptions(std::span<const std::string_view> args) {
             options.port = parsePort(value());
         else if (name == "--playlist")
             options.playlist = value();
+        else if (name == "--max-clients")
+            options.maxClients = parseClients(value());
         else if (name == "--speed")
             options.speed = parseSpeed(value());
         else if (name == "--mpd") {
@@ -107,6 +118,7 @@ connected Velmora2000 board what is playing.
                       (for a folder that other machines open as P, e.g. \\pc\covers\)
   --host ADDRESS      address to listen on (default 127.0.0.1)
   --port N            port to listen on (default 47321; 0 picks a free one)
+  --max-clients N     boards served at once (1 to 4096; default 64)
   --speed X           play X seconds per real second (0.01 to 1000000; default 1)
   --transcript FILE   write every line received and sent to FILE
   --help              show this text

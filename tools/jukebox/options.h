@@ -19,6 +19,7 @@ struct Options {
     std::string coverDir;            // where MPD covers are written; empty: the user's cache
     std::string coverPathAs;         // what boards are sent instead of the folder's own path
     double speed = 1.0;
+    std::size_t maxClients = 64;
     std::string transcript;  // empty: none
     bool help = false;
 };

@@ -28,7 +28,9 @@ std::string timestamp() {
 
 }  // namespace
 
-Transcript::Transcript(const std::filesystem::path& file) : out_(file, std::ios::trunc) {
+// Binary: LF line ends on every system, so a transcript reads the same everywhere.
+Transcript::Transcript(const std::filesystem::path& file)
+    : out_(file, std::ios::trunc | std::ios::binary) {
     if (!out_) throw std::runtime_error("cannot write the transcript '" + pathToUtf8(file) + "'");
 }
 

@@ -12,6 +12,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
+#ifdef _WIN32
+constexpr auto kApart = std::chrono::milliseconds(1100);  // MinGW reads file times in seconds
+#else
+constexpr auto kApart = std::chrono::milliseconds(20);
+#endif
+
 std::string jpeg(char fill, std::size_t size) {
     return "\xFF\xD8\xFF" + std::string(size - 3, fill);
 }
@@ -27,11 +33,11 @@ TEST(CoverCache, OneFilePerContentNamedByItAndTheOldestGoFirst) {
     ASSERT_TRUE(first);
     EXPECT_EQ(cache.store(jpeg('a', 1000)), first);  // the same picture: the same file
     EXPECT_EQ(fs::path(*first).filename().string(), *CoverCache::nameFor(jpeg('a', 1000)));
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::this_thread::sleep_for(kApart);
     const auto second = cache.store(jpeg('b', 1000));
     ASSERT_TRUE(second);
     EXPECT_NE(second, first);  // a changed cover is a new file
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::this_thread::sleep_for(kApart);
     const auto third = cache.store(jpeg('c', 1000));  // past 2500 bytes: the oldest goes
     ASSERT_TRUE(third);
     EXPECT_FALSE(fs::exists(*first));

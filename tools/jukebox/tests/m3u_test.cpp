@@ -71,6 +71,9 @@ TEST(M3u, ReadsWindowsCodePageFiles) {
 }
 
 TEST(M3u, CoverTheBoardCouldNotLoadIsLeftOutWithAWarning) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows allows no quotation mark in a file name";
+#endif
     TempFolder disc;
     disc.write("odd\",\"name/folder.jpg", "jpeg");
     const PlaylistFile file = parseM3u("odd\",\"name/a.mp3\n", disc.path());

@@ -55,6 +55,7 @@ TEST(Options, MistakesAreExplained) {
         {{"--demo", "--port", "-1"}, "--port needs a number"},
         {{"--demo", "--port", "80x"}, "--port needs a number"},
         {{"--demo", "--port"}, "--port needs a value"},
+        {{"--demo", "--max-clients", "0"}, "--max-clients needs a number from 1 to 4096"},
         {{"--demo", "--speed", "0"}, "--speed needs a number from 0.01 to 1000000"},
         {{"--demo", "--speed", "nan"}, "--speed needs a number"},
         {{"--demo", "--speed=1e7"}, "--speed needs a number"},

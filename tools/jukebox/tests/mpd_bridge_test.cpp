@@ -1,0 +1,126 @@
+// The bridge against a stand-in MPD on loopback that answers badly before it answers well.
+#include "mpd_bridge.h"
+
+#include <gtest/gtest.h>
+
+#include <asio/read_until.hpp>
+#include <asio/streambuf.hpp>
+#include <asio/write.hpp>
+
+#include "temp_folder.h"
+
+namespace velmora::jukebox {
+namespace {
+
+using namespace std::chrono_literals;
+using asio::ip::tcp;
+
+struct Counter final : NowPlayingListener {
+    void trackStarted() override { ++tracks; }
+    void secondPassed() override { ++seconds; }
+    int tracks = 0, seconds = 0;
+};
+
+// Serves one scripted connection after another: each maps a command to its raw answer.
+class StandInMpd {
+  public:
+    using Script = std::function<std::string(const std::string& command)>;
+
+    StandInMpd(asio::io_context& io, std::vector<Script> scripts)
+        : acceptor_(io, {asio::ip::make_address("127.0.0.1"), 0}), scripts_(std::move(scripts)) {
+        accept();
+    }
+    std::uint16_t port() const { return acceptor_.local_endpoint().port(); }
+    std::size_t connections = 0;
+
+  private:
+    struct Session {
+        Session(tcp::socket s, Script sc) : socket(std::move(s)), script(std::move(sc)) {}
+        tcp::socket socket;
+        asio::streambuf input;
+        Script script;
+    };
+    void accept() {
+        acceptor_.async_accept([this](const std::error_code& error, tcp::socket socket) {
+            if (error) return;
+            auto session = std::make_shared<Session>(
+                std::move(socket), scripts_[std::min(connections, scripts_.size() - 1)]);
+            ++connections;
+            asio::write(session->socket, asio::buffer(std::string("OK MPD 0.23.5\n")));
+            serve(session);
+            accept();
+        });
+    }
+    void serve(std::shared_ptr<Session> session) {
+        asio::async_read_until(session->socket, session->input, '\n',
+                               [this, session](const std::error_code& error, std::size_t bytes) {
+                                   if (error) return;
+                                   std::string command(bytes - 1, '\0');
+                                   session->input.sgetn(command.data(), bytes - 1);
+                                   session->input.consume(1);
+                                   const std::string answer = session->script(command);
+                                   std::error_code ignored;
+                                   if (!answer.empty())
+                                       asio::write(session->socket, asio::buffer(answer), ignored);
+                                   serve(session);
+                               });
+    }
+
+    tcp::acceptor acceptor_;
+    std::vector<Script> scripts_;
+};
+
+std::string good(const std::string& command) {
+    if (command == "status")
+        return "state: play\nsong: 0\nelapsed: 3.5\nplaylistlength: 1\nplaylist: 2\nOK\n";
+    if (command.starts_with("playlistinfo"))
+        return "file: a/b.flac\nTitle: \xC3\x9C"
+               "ber \"Caf\xC3\xA9\"\nduration: 61.2\nPos: 0\nOK\n";
+    if (command.starts_with("idle")) return "";  // nothing changes
+    if (command.starts_with("albumart") || command.starts_with("readpicture"))
+        return "size: 999999999\nbinary: 4\nJPEG\nOK\n";  // lies: refused
+    return "OK\n";
+}
+
+TEST(MpdBridge, HostileAnswersCostTheirConnectionThenTheBridgeFollowsMpd) {
+    asio::io_context io;
+    const std::vector<StandInMpd::Script> scripts = {
+        [](const std::string&) { return std::string(100 * 1024, 'x'); },          // endless line
+        [](const std::string&) { return std::string("binary: 10\nabc\nOK\n"); },  // short chunk
+        [](const std::string&) { return std::string("\x01\x02 garbage\n"); },
+        [](const std::string& c) {
+            return c == "status" ? std::string("binary: 99999999999\n") : "";
+        },
+        good,
+    };
+    StandInMpd mpd(io, scripts);
+    testing::TempFolder covers;
+    MpdBridgeConfig config;
+    config.address.host = "127.0.0.1";
+    config.address.port = mpd.port();
+    config.coverFolder = covers.path();
+    std::vector<std::string> log;
+    MpdBridge bridge(io, config, [&](const std::string& line) { log.push_back(line); });
+    Counter counter;
+    bridge.start(counter);
+
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (!bridge.playingTrack() && std::chrono::steady_clock::now() < deadline) io.run_for(20ms);
+    ASSERT_NE(bridge.playingTrack(), nullptr);
+    EXPECT_GE(mpd.connections, 5u);
+    EXPECT_EQ(bridge.playingTrack()->title,
+              "\xC3\x9C"
+              "ber \"Caf\xC3\xA9\"");  // as MPD sent it
+    EXPECT_EQ(bridge.playingTrack()->seconds, 61);
+    EXPECT_EQ(bridge.playingTrack()->picture, "");  // the lying cover was refused
+    EXPECT_EQ(bridge.playingSeconds(), 3);
+    EXPECT_EQ(bridge.entryAt(2).track, nullptr);  // no next song: the blanking entry
+    EXPECT_GE(counter.tracks, 2);                 // blank while MPD misbehaved, then the song
+    bool lineLogged = false;
+    for (const std::string& line : log) lineLogged |= line.find("line longer") != std::string::npos;
+    EXPECT_TRUE(lineLogged);
+    bridge.stop();
+}
+
+}  // namespace
+}  // namespace velmora::jukebox
