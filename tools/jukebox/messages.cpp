@@ -1,5 +1,7 @@
 #include "messages.h"
 
+#include <algorithm>
+
 #include "encoding.h"
 #include "link/link_protocol.h"
 
@@ -53,11 +55,11 @@ std::string textField(std::string_view text) {
         converted = fromWindows1252(text);
         text = converted;
     }
-    text = truncateUtf8(text, kMaxTextFieldBytes);
     std::string out;
-    out.reserve(text.size() + 8);
+    out.reserve(std::min(text.size(), kMaxTextFieldBytes) + 8);
     char previous = ' ';
     for (const char ch : text) {
+        if (out.size() > kMaxTextFieldBytes) break;  // enough to cut from
         const auto byte = static_cast<unsigned char>(ch);
         if (ch == '"') {
             out.append(opensQuote(previous) ? kOpeningQuote : kClosingQuote);
@@ -68,6 +70,8 @@ std::string textField(std::string_view text) {
         }
         previous = ch;
     }
+    // Cut after the quotes were replaced: each one grows to three bytes.
+    out.resize(truncateUtf8(out, kMaxTextFieldBytes).size());
     return out;
 }
 

@@ -114,13 +114,17 @@ TEST(Messages, PicturePathIsSentIntactOrNotAtAll) {
 }
 
 TEST(Messages, LongestMessageFitsOnTheLink) {
-    const std::string text(3 * kMaxTextFieldBytes, 'x');
-    const std::string path = "/" + std::string(kMaxPathFieldBytes - 1, 'p');
-    const Track track{text, text, text, 1'000'000, true, path};
-    const std::string endpoint(link::kMaxEndpointBytes, 'e');
-    const std::string line = link::encodeMessage(endpoint, itemMessage("9999999999999", &track, 1));
-    EXPECT_LE(line.size() - 1, link::kMaxLineBytes);
-    EXPECT_EQ(boardFields(itemMessage("1", &track, 1)).value()[5], path);
+    // Quotation marks grow to three bytes each when they become typographic ones.
+    for (const char fill : {'x', '"'}) {
+        const std::string text(3 * kMaxTextFieldBytes, fill);
+        const std::string path = "/" + std::string(kMaxPathFieldBytes - 1, 'p');
+        const Track track{text, text, text, 1'000'000, true, path};
+        const std::string endpoint(link::kMaxEndpointBytes, 'e');
+        const std::string line =
+            link::encodeMessage(endpoint, itemMessage("9999999999999", &track, 1));
+        EXPECT_LE(line.size() - 1, link::kMaxLineBytes) << fill;
+        EXPECT_EQ(boardFields(itemMessage("1", &track, 1)).value()[5], path) << fill;
+    }
 }
 
 }  // namespace
