@@ -1,5 +1,7 @@
 #include "messages.h"
 
+#include <algorithm>
+
 #include "encoding.h"
 #include "link/link_protocol.h"
 
@@ -57,9 +59,10 @@ std::string textField(std::string_view text) {
     // that counts comes after, since each quote grows to three bytes.
     text = truncateUtf8(text, kMaxTextFieldBytes);
     std::string out;
-    out.reserve(text.size() + 8);
+    out.reserve(std::min(text.size(), kMaxTextFieldBytes) + 8);
     char previous = ' ';
     for (const char ch : text) {
+        if (out.size() > kMaxTextFieldBytes) break;  // enough to cut from
         const auto byte = static_cast<unsigned char>(ch);
         if (ch == '"') {
             out.append(opensQuote(previous) ? kOpeningQuote : kClosingQuote);
