@@ -13,6 +13,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "board/board_state.h"
@@ -91,5 +92,11 @@ class MessageHandler {
     std::deque<std::pair<std::string, std::string>> waiting_;  // endpoint, message
     std::unique_ptr<platform::Timer> retryTimer_;
 };
+
+// The link's rule for a flood: of several time codes in a row only the newest matters, since the
+// board shows just the elapsed time.
+inline bool newerTimeCode(std::string_view, std::string_view older, std::string_view newer) {
+    return older.starts_with("time[") && newer.starts_with("time[");
+}
 
 }  // namespace velmora::board

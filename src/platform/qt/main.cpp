@@ -4,8 +4,8 @@
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
-#include <string_view>
 
+#include "board/message_handler.h"
 #include "link/socket_link.h"
 #include "platform/qt/qt_platform.h"
 #include "platform/qt/signal_close.h"
@@ -23,15 +23,6 @@
 #include <sanitizer/lsan_interface.h>
 #endif
 
-namespace {
-
-// Only the newest of several time codes in a row matters: the board shows the elapsed time.
-bool newerTimeCode(std::string_view, std::string_view older, std::string_view newer) {
-    return older.starts_with("time[") && newer.starts_with("time[");
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
     QApplication qtApp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velmora2000"));
@@ -45,7 +36,7 @@ int main(int argc, char** argv) {
         if (!velmora::qt::attachToScreenSaverHost(platform.ui, QCoreApplication::arguments()))
             std::_Exit(2);
         velmora::platform::Services services = platform.services();
-        velmora::link::SocketLinkFactory links(services, newerTimeCode);
+        velmora::link::SocketLinkFactory links(services, velmora::board::newerTimeCode);
         {
             velmora::shell::Application app(services, links);
             app.start();
