@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "board/message_handler.h"
 #include "fake/fake_platform.h"
 #include "link/link_protocol.h"
 #include "link/socket_link.h"
@@ -45,8 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     platform.write("Velmora2000", "Default_picture", "Name", "default.png");
     platform.write("Velmora2000", "Default_picture", "FullPath", "/covers/default.png");
     platform::Services services = platform.services();
-    SocketLinkFactory links{services};
-    Application app{services, links};
+    link::SocketLinkFactory links{services, board::newerTimeCode};
+    shell::Application app{services, links};
     app.start();
     check(platform.sockets.size() == 1);
     fake::FakeSocket& socket = *platform.sockets[0];

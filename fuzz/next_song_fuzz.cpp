@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "board/playlist_lookup.h"
 #include "display/board_design.h"
-#include "link/playlist_lookup.h"
 
 using namespace velmora;
 
@@ -44,21 +44,21 @@ void checkAgainstArithmetic(std::string_view number, const std::optional<std::st
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
 
-    const auto entry = playlist::entryAfter(text);
+    const auto entry = board::entryAfter(text);
     if (entry)
         check(!entry->empty() && entry->front() != '0' &&
               entry->find_first_not_of("0123456789") == std::string::npos);
     checkAgainstArithmetic(text, entry);
 
-    if (const auto request = playlist::requestFor(text))
+    if (const auto request = board::requestFor(text))
         check(request->starts_with("playlist_getitem[") && request->ends_with("]"));
 
-    if (auto next = playlist::readEntry(text)) {
+    if (auto next = board::readEntry(text)) {
         check(next->marker.find('"') == std::string::npos);
         const std::string title = next->marker == "0" ? " " : next->title;
-        Form board = board::makeBoard();
-        playlist::showNext(board, std::move(*next));
-        check(board[board::NextTitle].text == title);
+        Form board = display::makeBoard();
+        board::showNext(board, std::move(*next));
+        check(board[display::NextTitle].text == title);
     }
     return 0;
 }
