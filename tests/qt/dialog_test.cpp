@@ -13,12 +13,12 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "dialog/settings_dialog.h"
+#include "dialog/settings_form.h"
 #include "link/socket_link.h"
 #include "platform/qt/qt_form_window.h"
 #include "platform/qt/qt_platform.h"
 #include "qt_test_util.h"
-#include "dialog/settings_dialog.h"
-#include "dialog/settings_form.h"
 #include "settings/settings_keys.h"
 #include "shell/application.h"
 
@@ -158,9 +158,11 @@ TEST(OptionsDialog, OkStoresTheElevenValuesInTheIniFile) {
     EXPECT_EQ(dialogWindow(), nullptr);
 
     const QByteArray ini = d.ini();
-    for (const char* line : {"[Default_color]", "Time=0", "Section=0", "Title=0", "Artist=0",
-                             "CDTitle=0", "NextSong=0", "Background=8388608", "[Default_saver]",
-                             "Name=Waves.scr", "[Default_picture]", "Name=cover.jpg"})
+    // Absent colours are stored as the board shows them; one that names no colour as black.
+    for (const char* line :
+         {"[Default_color]", "Time=49152", "Section=12632256", "Title=0", "Artist=49344",
+          "CDTitle=49344", "NextSong=49344", "Background=8388608", "[Default_saver]",
+          "Name=Waves.scr", "[Default_picture]", "Name=cover.jpg"})
         EXPECT_TRUE(ini.contains(line)) << line << "\n" << ini.toStdString();
 
     QtSettingsStore next(d.folder.path());  // what the next start reads
