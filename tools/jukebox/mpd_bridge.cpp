@@ -138,11 +138,11 @@ void MpdBridge::apply(const MpdStatus& status, std::vector<MpdSong> songs) {
         if (const auto known = covers_.find(song.file); known != covers_.end()) {
             std::error_code gone;
             // The cache may have made room since: then the cover is fetched again.
-            const std::string& sent = known->second;
-            const auto local =
-                config_.coverPrefix.empty()
-                    ? pathFromUtf8(sent)
-                    : cache_.folder() / pathFromUtf8(sent.substr(config_.coverPrefix.size()));
+            const std::string& sent = known->second;  // "": the song has no cover
+            const std::string_view name =
+                std::string_view(sent).substr(std::min(sent.size(), config_.coverPrefix.size()));
+            const auto local = config_.coverPrefix.empty() ? pathFromUtf8(sent)
+                                                           : cache_.folder() / pathFromUtf8(name);
             if (!sent.empty() && !std::filesystem::exists(local, gone))
                 covers_.erase(known);
             else
