@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How fast the link takes in and writes out lines, on the fake socket.
 #include <benchmark/benchmark.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How many messages a second the board takes in, on the fake platform (no picture decoding).
 #include <benchmark/benchmark.h>
 

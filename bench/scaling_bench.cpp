@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fitting the board to the screen and colouring it, as one start does it.
 #include <benchmark/benchmark.h>
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Whole-process figures of velmora2000, reported and never asserted (docs/benchmarks.md):
 #   1. "/P" from exec to exit against a jukebox service on loopback (hyperfine median), on the
 #      offscreen platform and on an X server (Xvfb);

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Fails when a folder of src/ includes a folder above it. Layers, top to bottom:
 #   shell, board, dialog, display, settings, link, platform
 # A folder includes its own headers and those of the folders below it. The backends

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Install rules (cmake --install) and the Debian package (cpack -G DEB) of the Linux programs.
 include(GNUInstallDirs)
 

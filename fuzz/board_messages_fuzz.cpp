@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The running board fed by a jukebox service: the input is what the service writes after its
 // greeting, through the link's socket into the board's message handling, on the fake platform.
 //

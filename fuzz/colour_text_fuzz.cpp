@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Colours as the settings store keeps them, read back from whatever text the store holds.
 //
 // A text is a colour exactly when, without the spaces around it, it is a plain decimal 32-bit

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cutting the jukebox's messages: characters off either end, then fields at the `","` separator.
 //
 // The first byte is how many characters to drop; the rest is the message. Cuts fall only between

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The jukebox service's side of the link: a board's bytes, through the service's line reader,
 // into its conversation, as one connection reads them.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The jukebox's playlist reader: the input is an M3U file, read from a scratch folder that holds
 // one disc folder with a cover.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The link's framing and line parsing, as a service's bytes reach the board.
 //
 // The first byte sets how the rest is cut into reads; the lines the reader hands out must not

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The next-song look-up: a "playlist_pointer" number turned into the request for the entry after
 // it, and a "playlist_item" message cut into the "Next Up:" block.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Linux board's picture loader: the input is a cover file, loaded through the backend's
 // public loading function from a scratch file, as a "playing" message would have it loaded.
 //

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The board with a live jukebox: starts velmora-jukebox's demo disc changer on loopback, then the
 # board full screen ("/S"); the service stops when the board ends. Arguments go to run-board.sh
 # (for example --screenshot F.png).

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs, through apt, whatever the build, the tests and the programs at run time need and this
 # machine lacks, and says what it installs. Arguments name further packages a particular test needs
 # (scripts/test-win32.sh).

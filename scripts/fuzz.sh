@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the fuzz targets (preset `fuzz`) and runs each for SECONDS (default 30) over a scratch
 # copy of its seeds in fuzz/corpus/<name>/ plus fresh input. Any crash, leak, hang or sanitizer
 # report fails the run; the input that caused it is kept in build/fuzz/artifacts/.

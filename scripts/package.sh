@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the Debian package (velmora2000_<version>_<arch>.deb in build/package) from the default
 # build, then checks it: its contents and dependencies, lintian, and the programs run from an
 # unpacked copy.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what is missing, builds, and shows the now-playing board full screen ("/S").
 # Without a display it runs on a virtual one (Xvfb, 1280 x 1024). A mouse press or move ends it.
 #

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Screenshots of the board for docs/screens.md: each screen size and dpi on its own virtual display
 # (Xvfb), fed by the demo jukebox, in the design colours and in one custom scheme.
 #

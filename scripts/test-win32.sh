@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Cross-builds Velmora2000.scr with MinGW-w64 and tests it under Wine on a virtual X display:
 # the core's unit tests and the Win32 backend's tests built for Windows, then the real program:
 # "/S" against velmora-jukebox on loopback (conversation, board texts, a mouse move ending it),

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds everything and runs every test. With --sanitize: the unit tests and the end-to-end runs of
 # the real programs under ASan, UBSan and LeakSanitizer.
 set -euo pipefail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loopback latency of the real board: from a service writing a "time" message to the board's
 // ElapsedTime holding the new text. The service is a plain socket on its own thread; the board is
 // the real Qt backend, link control and message handling on the UI thread. Prints the median, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The running board's state that its handlers share: the board itself, the link and the two
 // endpoints, the echo flag and the end of the run.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "board/message_handler.h"
 
 #include <string_view>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Interprets the jukebox's messages and keeps the board current.
 //
 // Every message is logged in List1; those of "cdjr" are read by their prefix. Texts and picture

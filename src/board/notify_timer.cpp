@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "board/notify_timer.h"
 
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Each tick renews the echo request when the jukebox answered, or launches the fallback saver.
 #pragma once
 

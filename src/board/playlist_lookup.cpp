@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "board/playlist_lookup.h"
 
 #include "display/board_design.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The next-song look-up: the playlist pointer turned into a request for the entry after it, and
 // that entry written into the "Next Up:" block.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "dialog/settings_dialog.h"
 
 #include "dialog/settings_form.h"

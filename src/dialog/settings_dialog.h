@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The options dialog's controller: load, the choosers behind "Select" and "Set Color", "OK" that
 // stores all eleven values, and "Cancel" or the close box that store nothing.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The design of the options dialog: every control of the window as it is created.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "display/board_design.h"
 
 namespace velmora::display {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The design of the now-playing board: every control of the main window as it is created.
 #pragma once
 

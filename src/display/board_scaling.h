@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fits the board to the screen and applies the stored colour scheme, once at start-up.
 #pragma once
 

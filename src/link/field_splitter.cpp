@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "link/field_splitter.h"
 
 namespace velmora::link {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cutting the jukebox's messages: whole characters off either end, then fields at the `","`
 // separator. Texts are UTF-8; a character is a code point, so a cut never splits one.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The link control: carries commands to the jukebox through named endpoints and raises LinkMessage
 // for every message that arrives. Results are 32-bit; callers narrow them to 16 bits.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "link/link_protocol.h"
 
 #include <cstdint>

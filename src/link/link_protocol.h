@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The line protocol between a link control and the jukebox service: framing, the lines each side
 // writes, and their validation. docs/link-protocol.md is the reference for both ends.
 #pragma once

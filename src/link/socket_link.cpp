@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "link/socket_link.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The link control over one TCP connection to the jukebox service (docs/link-protocol.md).
 // It connects at its first operation, queues what it is given until the service has answered the
 // handshake, and after a lost connection re-opens its endpoints and repeats the notification

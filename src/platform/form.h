@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A form (window) and its controls as the core holds them. The core is the only writer of these
 // properties; a backend binds one native widget to each control and redraws on every change.
 #pragma once

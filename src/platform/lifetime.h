@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The lifetime rule: a window, timer or socket is released only from a posted task, never inside
 // its own callback. Two helpers keep that rule the same everywhere.
 #pragma once

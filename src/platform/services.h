@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The seam between the portable core and a platform backend: the small services the program needs
 // from the outside world. The core calls these; a backend calls back through WindowEvents,
 // SocketEvents and the callbacks it was handed. Everything runs on the one UI thread.

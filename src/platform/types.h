@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Plain value types shared by the core and every backend.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "settings/colour_text.h"
 
 #include <charconv>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Colours as the settings store keeps them: the plain decimal text of the 32-bit value.
 #pragma once
 

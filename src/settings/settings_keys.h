@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Names under which the program keeps its choices in the per-user settings store.
 #pragma once
 

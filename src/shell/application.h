@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program: creates the now-playing window, shows the options dialog for "/C", and ends when
 // none of its windows is left.
 #pragma once

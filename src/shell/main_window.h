@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The now-playing window: its start-up, mode dispatch, mouse rules and shutdown.
 #pragma once
 

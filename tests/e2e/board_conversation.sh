@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The board and the jukebox service, both real, on loopback: the whole conversation, the fallback
 # saver when the service dies, the board coming back to life when it returns, and the end by mouse.
 set -euo pipefail

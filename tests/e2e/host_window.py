@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """A stand-in for a screen-saver host (the preview box of its settings program): makes a window
 of WIDTH x HEIGHT at (50, 40), prints its id, and keeps it for SECONDS.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """A board's side of the link, for tests and figures: greets, opens cdj and cdjr, turns the
 notifications on, and follows each "playing" with the look-up of the next song, as the board does.
 

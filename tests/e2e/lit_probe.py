@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Runs a command, then watches a region of the screen until something is drawn there.
 
     lit_probe.py WxH+X+Y TIMEOUT_S COMMAND...

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The real board under an X server (run through xvfb-run):
 #   1. a disc picture that cannot be loaded: the track still shows whole (total time, and the
 #      next song is asked for) and the previous cover does not stay;

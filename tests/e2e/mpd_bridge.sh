@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # velmora-jukebox --mpd between a real MPD (started here, its own music folder, null output,
 # loopback) and a real board on Xvfb, driven with mpc: what MPD plays reaches the board with its
 # cover and its tags beyond ASCII; "Next Up:" is MPD's next song with random off and on; pause,

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Sourced by the MPD tests: a private MPD with a small generated music folder.
 #   mpd_start WORK   starts MPD on a free loopback port (MPD_PORT, MPD_HOST set), null output
 #   mpd_stop         ends it

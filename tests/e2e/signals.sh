@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # SIGTERM, SIGINT and SIGHUP end the board in every mode as a close by the desktop does: the
 # jukebox hears the shutdown sequence and the program exits with status 0. Runs on an X display.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Debian's XScreenSaver, real, on a virtual display, with a private home whose configuration lists
 # only the board: the host starts the board in its own window, the board shows the jukebox's
 # track there, and ending the saver ends the board with its shutdown sequence. Ten activations;

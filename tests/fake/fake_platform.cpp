@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "fake/fake_platform.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // An in-memory platform for the unit tests: it keeps real state, records every call in order in
 // `log`, and lets a test deliver any event (mouse, tick, socket data) and answer any chooser or
 // box.

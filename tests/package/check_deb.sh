@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Checks a built velmora2000 .deb: what it holds, what it depends on, what lintian says, and that
 # the programs unpacked from it work together. Prints the installed size.
 set -euo pipefail

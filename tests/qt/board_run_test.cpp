@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The whole program on the Qt backend against a jukebox service on loopback: what the service
 // hears, the full-screen window, and its dismissal.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The options dialog on the Qt backend: its window at 96 dpi, the keyboard, and "OK" reaching
 // the INI file.
 #include <gtest/gtest.h>

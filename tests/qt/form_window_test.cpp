@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The generic form window: placement in pixels, texts, colours, fonts, frames, focus, and which
 // input reaches the core.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program as an XScreenSaver display mode: which window the host asks for, and signals that
 // close the program's windows from the event loop.
 #include <gtest/gtest.h>

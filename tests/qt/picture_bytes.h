@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Picture files written byte by byte, for the formats Qt cannot write itself (GIF, run-length
 // bitmaps, metafiles) and for headers that lie about their size.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The backend tests share one QApplication, as the program does.
 #include <gtest/gtest.h>
 

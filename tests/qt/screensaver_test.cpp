@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The desktop's idle inhibit over D-Bus, against a stand-in screen saver on a private bus.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The stream socket on QTcpSocket against a real loopback peer.
 #include <gtest/gtest.h>
 

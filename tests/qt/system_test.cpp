@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The pointer's display counter, the command line and the timers.
 #include <gtest/gtest.h>
 

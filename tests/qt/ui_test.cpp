@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The screen, the posted tasks and the end of the program.
 #include <gtest/gtest.h>
 

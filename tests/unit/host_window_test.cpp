@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The board inside a screen-saver host's window: the same conversation as "/S", scaled to the
 // host's window, while the pointer, the input and the idle watch stay the host's.
 #include <gtest/gtest.h>

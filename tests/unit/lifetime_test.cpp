@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The lifetime rule: the board's window, its timer and its link go in a posted task once no
 // handler of the window is on the stack, even when a modal box's loop runs posted tasks meanwhile.
 #include <gtest/gtest.h>

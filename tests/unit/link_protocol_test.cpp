@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Framing and the lines of the link protocol.
 #include <gtest/gtest.h>
 

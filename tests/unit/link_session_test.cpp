@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whole runs of the program over the socket link: what the jukebox service receives.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The link control over the fake socket: connection, queue, back-off, handshake, restore after a
 // reconnect, messages and results.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The link's messages as the board reads them: the log, the endpoint, each kind and its defects.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A board with its link and message handler on the fake platform, without the window around it.
 #pragma once
 

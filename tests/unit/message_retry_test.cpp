@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A step refused access is tried again 10 s later, at most three times, from that step on; the
 // messages that arrive meanwhile wait their turn.
 #include <gtest/gtest.h>

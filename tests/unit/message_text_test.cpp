@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cutting whole characters and fields out of a message's UTF-8 text.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The notify timer: the echo renewed behind a "True" box, or the fallback saver launched.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The next-song look-up: the pointer's number and the entry's "Next Up:" block.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The board's colour scheme: the thirteen reads, which controls each setting colours, and stored
 // texts that name no colour.
 #include <gtest/gtest.h>

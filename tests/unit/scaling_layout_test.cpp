@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fitting the board to the screen: the factors, the single-precision products, and which
 // properties follow which axis.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Colours as decimal texts in the settings store.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The options dialog: its design, load, "OK", "Cancel", the close box and the choosers.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The start-up sequence, the mode dispatch and the shutdown sequence of the now-playing window.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Prints what the running board shows, read through the Win32 API as any other program could:
 // the window's placement and, for each control of the board's design, its text and visibility.
 // With --dismiss SECONDS it instead keeps pressing OK on every message box the board opens, until

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Checks Velmora2000.scr as Windows sees it: a GUI program whose version information names the
 product, whose icon has a 32 x 32 and a 16 x 16 image of 16 colours, and which needs no DLL of
 the compiler's runtime."""

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The native window of a form: placement at the screen's dots per inch, the controls' kinds and
 // styles, every change the core makes, colours, and the input it forwards.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Started by the launch test: writes the command line it got, as UTF-8, next to itself.
 #include <windows.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The registry store, the directory lookup, the launch and the picture loader, against the real
 // registry and file system (under Wine, its own).
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The conversions at the Windows edge: UTF-8 and UTF-16, command lines, chooser filters, twips.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the backend tests share: one Win32Ui for the process, a message pump with a deadline and a
 // WindowEvents that records what a window forwarded.
 #pragma once

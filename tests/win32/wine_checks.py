@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """The end-to-end checks of Velmora2000.scr under Wine, each reading what a run left behind:
 
   transcript S|P FILE      the service's transcript: the board's lines in order

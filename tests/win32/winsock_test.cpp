@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Winsock streams against a listener of the test's own on loopback: every event arrives from the
 // message loop, never inside a call, and writes made while connecting leave once connected.
 #include <gtest/gtest.h>

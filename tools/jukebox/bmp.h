@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes pictures as uncompressed 24-bit BMP files, a format every board can load.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One board connected to the service: reads its lines through a bounded reader, lets its
 // Conversation answer them, and writes the answers and notifications in order. A client that
 // stops reading is dropped once its unsent output passes a bound.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One board's conversation with the jukebox: the link's handshake and endpoints, the commands
 // sent through a transmit endpoint, and the messages owed on its receive endpoints. No sockets:
 // the connection feeds it lines and writes out what it answers.

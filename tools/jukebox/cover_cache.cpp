@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cover_cache.h"
 
 #include <algorithm>

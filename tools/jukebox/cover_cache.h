@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The covers the MPD bridge hands to boards: one file per picture, named after its content (so a
 // changed cover is a new file), in a folder whose total size stays under a bound (the oldest
 // written go first). Boards on other machines may open the folder by another path: the name is then

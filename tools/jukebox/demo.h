@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The demo jukebox: eight discs of our own invention, each with a generated cover.
 #pragma once
 

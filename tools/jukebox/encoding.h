@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Text conversions at the edges of the service: playlist files may be in the Windows code page,
 // paths come from the file system, and everything the board receives is UTF-8.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "m3u.h"
 
 #include <algorithm>

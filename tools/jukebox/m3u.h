@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reads an M3U playlist into the jukebox's entries: #EXTINF gives the length and
 // "Artist - Title", #EXTALB the album of the entries that follow, and a folder.jpg or cover.jpg
 // beside an entry's file is its cover.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // velmora-jukebox: the other end of the board's link. Plays a playlist (the demo discs or an M3U
 // file) in real time, or follows an MPD server, and answers every board that connects.
 #include <csignal>

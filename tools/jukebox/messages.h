@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The texts the jukebox sends to a board, in the layouts the board cuts apart: fields separated
 // by the three characters "," and nothing doubled or escaped. docs/jukebox-messages.md shows each.
 #pragma once

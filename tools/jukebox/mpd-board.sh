@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The board following your MPD server: builds what is missing, starts velmora-jukebox --mpd on
 # loopback and the board full screen ("/S"); the service stops when the board ends.
 #   tools/jukebox/mpd-board.sh [MPD address]     (default: MPD_HOST / MPD_PORT, else localhost:6600)

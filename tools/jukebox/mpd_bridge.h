@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Follows an MPD server for the boards: waits on MPD's idle for changes of the player, the queue
 // and the play options, reads the status and the songs around the current one, and keeps a
 // one-second clock only while MPD plays. Covers are fetched on a connection of their own, so a

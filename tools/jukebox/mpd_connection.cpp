@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "mpd_connection.h"
 
 #include <asio/post.hpp>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One connection to an MPD server on the service's io_context: connects (TCP or a local socket),
 // checks the greeting, sends the password, then sends commands and hands back their replies in
 // order. Any failure (refused, lost, a time-out, a broken reply) ends it once, with a reason.

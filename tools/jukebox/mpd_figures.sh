@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Figures of velmora-jukebox --mpd against a private MPD on loopback (reported, not asserted):
 #  1. from MPD's "next" to a board-side client holding the new "playing" message (covers cached):
 #     median and 99th percentile over RUNS changes;

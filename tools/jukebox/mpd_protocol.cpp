@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "mpd_protocol.h"
 
 #include <charconv>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the service reads from an MPD server, as pure functions: where the server is, its replies
 // cut from the byte stream with every size bounded, and the status and songs in them.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a board can ask the jukebox about, whoever drives it: the built-in clock over a playlist,
 // or a music server the service follows.
 #pragma once

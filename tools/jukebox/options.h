@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The service's command line.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The jukebox's clock: which entry plays and how far into it, moved on by play time. It never
 // reads a clock itself, so tests can drive it to any moment.
 #pragma once

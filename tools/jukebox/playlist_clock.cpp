@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "playlist_clock.h"
 
 #include <algorithm>

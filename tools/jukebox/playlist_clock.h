@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Plays a playlist in real time (times a speed-up) on an io_context: moves the player on at each
 // whole second or change of entry and tells a listener.
 #pragma once

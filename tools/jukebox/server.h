@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The jukebox service: accepts boards on a TCP address and hands each connection what the jukebox
 // does, whether it plays a playlist on its own clock or follows a music server. Everything runs on
 // one io_context, on one thread.

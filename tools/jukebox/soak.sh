@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Soak test of velmora-jukebox: runs the demo at high speed with one client that behaves like a
 # board (every "playing" asks for the pointer, every pointer for the next entry) and prints the
 # service's resident memory after the first 100 tracks and after the last, then stops it with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One entry of the jukebox's playlist, as the board is told about it.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A record of every line the service received and sent, one line each with a UTC timestamp and
 // the connection's number, flushed at once so that another program can follow it live:
 //   2026-12-08T21:03:04.125Z #2 < SEND cdj playlist_getpointer

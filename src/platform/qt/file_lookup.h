@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The directory lookup the fallback check relies on.
 #pragma once
 

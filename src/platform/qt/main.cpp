@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // velmora2000: the now-playing board of a CD jukebox, as a screen saver for the Linux desktop.
 // "/S" shows the board; "/C" the options; "/P" and anything else end at once. Run by XScreenSaver,
 // it draws into the host's window.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/qt/process_launch.h"
 
 #include <poll.h>

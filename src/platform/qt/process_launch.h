@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Starting another program (the fallback screen saver) without waiting for it.
 #pragma once
 

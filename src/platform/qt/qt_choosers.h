@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The file-open and colour choosers, modal, on QFileDialog and QColorDialog.
 #pragma once
 

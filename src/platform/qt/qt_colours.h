@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The core's colours (0x00BBGGRR, or a system colour index) as Qt colours.
 #pragma once
 

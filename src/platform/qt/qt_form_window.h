@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A native window showing a core Form: one widget per control, kept in step with every change the
 // core makes. It renders and forwards; it decides nothing.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Windows metafiles (WMF) and enhanced metafiles (EMF) are drawn by velmora-metafile, a program
 // of its own run once per picture under limits: the libraries that read them trust their input,
 // and a picture must never crash, hang or flood the board.

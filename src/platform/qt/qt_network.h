@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Stream sockets on QTcpSocket. Events reach the core from the event loop, never from inside one
 // of the socket's own calls.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The picture box: its picture stretched to fill the whole box, whatever the picture's own shape.
 #pragma once
 

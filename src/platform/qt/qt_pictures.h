@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Picture files decoded for the picture box: BMP (RLE too), GIF, JPEG and PNG through Qt's image
 // readers, WMF and EMF through the metafile helper (velmora-metafile). Nothing else: every other
 // reader Qt might have (SVG among them) stays out of reach of a file from outside.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every service of the Linux backend in one place, as the program and the backend tests use them.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The per-user settings store on Linux: one INI file per application name, kept by QSettings, in
 // the user's config folder (~/.config/velmora2000/<application>.ini, or under $XDG_CONFIG_HOME).
 #pragma once

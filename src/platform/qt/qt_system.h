@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The pointer, the desktop's screen saver, the command line, file lookup and program launch.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A text field: one line the program writes, centred, on the control's colours, taking no input.
 // A text too wide for the field shows its beginning, as a text box scrolled to its start does.
 #pragma once

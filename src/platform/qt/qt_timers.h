@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Timers on the UI thread's event loop.
 #pragma once
 

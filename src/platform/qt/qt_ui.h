@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Windows, the screen, message boxes and the event loop, on Qt Widgets.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/qt/screensaver_inhibitor.h"
 
 #include <QDBusConnection>

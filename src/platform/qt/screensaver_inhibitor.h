@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Keeps the desktop's own screen saver away while the board runs, through the freedesktop
 // ScreenSaver interface on the D-Bus session bus. Without a session bus, or without a service
 // there, it does nothing.

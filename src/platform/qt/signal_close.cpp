@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/qt/signal_close.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // SIGTERM, SIGINT and SIGHUP close the program's windows, as the desktop closing them would: the
 // board unloads with its whole shutdown sequence and the program ends with status 0. A screen-saver
 // host ends its display modes with SIGTERM, and a terminal with SIGINT or SIGHUP.

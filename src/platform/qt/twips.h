@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Twips (1/1440 inch) to pixels and back, at the screen's logical dots per inch.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/qt/xscreensaver_host.h"
 
 #include <xcb/xcb.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The board as one of XScreenSaver's display modes. The host runs a mode with the window to draw
 // into in $XSCREENSAVER_WINDOW and "--root" ("-root" for older hosts) on its command line;
 // "-window-id ID" names a window as well. The board then draws into that window, scaled to its

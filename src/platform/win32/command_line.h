@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading and building Windows command lines.
 #pragma once
 

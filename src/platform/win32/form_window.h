@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A native window that shows one of the core's forms: one child window per visible kind of
 // control, kept in step with every change the core makes, and the user's input forwarded as
 // WindowEvents. A form whose controls take the keyboard gets the dialog manager's keyboard rules.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Velmora2000.scr: the now-playing board as a Windows screen saver.
 #include "board/message_handler.h"
 #include "link/socket_link.h"

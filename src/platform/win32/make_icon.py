@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Draws the program's icon, a silver disc with a green play mark, and writes velmora2000.ico:
 two 16-colour images, 32 x 32 and 16 x 16. Run it again after changing the drawing."""
 

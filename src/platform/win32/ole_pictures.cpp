@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/win32/ole_pictures.h"
 
 #include "platform/win32/text.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Picture files through the system's OLE picture loader (OleLoadPicture), which reads BMP
 // (RLE-compressed too), GIF, JPEG, ICO, WMF and EMF.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/win32/registry_store.h"
 
 #include "platform/win32/text.h"

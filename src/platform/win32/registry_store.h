@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The settings store in the registry, where application/section/key settings conventionally live
 // on Windows: HKEY_CURRENT_USER\Software\VB and VBA Program Settings\<application>\<section>,
 // each key a string value.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // UTF-8 inside the core, UTF-16 at the Windows edge.
 #pragma once
 

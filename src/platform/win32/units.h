@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Twips (1/1440 inch) to the screen's pixels and back, with the screen's real dots per inch.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Windows headers as the backend uses them: wide-character APIs, no min/max macros, Winsock 2
 // before windows.h.
 #pragma once

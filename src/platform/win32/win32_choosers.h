@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The system's file-open and colour choosers (common dialogs), modal to the active window.
 #pragma once
 

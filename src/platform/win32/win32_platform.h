@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Everything the Win32 backend hands the core, created once in WinMain.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The pointer, screen-saver activation, the command line, directory lookup and program launch.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/win32/win32_ui.h"
 
 #include <algorithm>

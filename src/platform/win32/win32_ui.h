@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Win32 Ui and Timers: the message loop, a hidden message-only window that carries posted
 // tasks, timer ticks and socket events, and the native windows that show the core's forms.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/win32/winsock_network.h"
 
 #include <chrono>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Non-blocking TCP streams over Winsock. WSAAsyncSelect turns the sockets' readiness into
 // messages for the program's message window, so every event arrives on the UI thread.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How a board cuts the jukebox's messages apart: drop the counted characters, then take fields
 // up to each "," (and, for a playlist item, the last one up to a "). Nothing is unescaped.
 #pragma once

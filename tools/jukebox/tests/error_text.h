@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The message of the exception of type E that an action throws.
 #pragma once
 

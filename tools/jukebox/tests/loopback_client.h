@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A board's end of the link for tests: writes bytes and reads lines over loopback, driving the
 // io_context it shares with an in-process service until each step is done or times out.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The service in this process and boards over loopback, all on one io_context.
 #include <gtest/gtest.h>
 

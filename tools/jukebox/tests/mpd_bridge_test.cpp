@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The bridge against a stand-in MPD on loopback that answers badly before it answers well.
 #include "mpd_bridge.h"
 

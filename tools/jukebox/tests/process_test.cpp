@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The real velmora-jukebox program: spawned with its command line, spoken to over loopback,
 // stopped with a signal.
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The board state, as the fixture of the layering check needs it.
 #pragma once
 
