@@ -138,6 +138,8 @@ mpc -q repeat off
 pass "Next Up follows MPD's next song with random off and on"
 
 # 3. Pause keeps the time still, seek moves it, queue edits change Next Up, stop blanks it.
+mpc -q stop  # so that "play 1" is a change even when song 1 plays already
+wait_for 10 '^> MSG cdjr playing\["","","",' || fail "stop: the board still shows a song"
 set_mark
 mpc -q play 1
 wait_for 10 '^> MSG cdjr playing\[.*","1","1"\]' || fail "play 1: the board did not follow"
