@@ -105,7 +105,7 @@ void MpdBridge::refresh() {
         const std::size_t first = centre > kWindow ? centre - kWindow : 0;
         const std::size_t last = std::min(status.queueLength, centre + kWindow + 1);
         auto songs = std::make_shared<std::vector<MpdSong>>();
-        const auto collect = [this, songs](MpdReply& part) {
+        const auto collect = [songs](MpdReply& part) {
             if (!part.ok) return;  // the queue changed meanwhile; idle tells us again
             for (MpdSong& song : parseSongs(part)) songs->push_back(std::move(song));
         };

@@ -12,7 +12,6 @@ namespace velmora::jukebox {
 namespace {
 
 constexpr auto kConnectTimeout = std::chrono::seconds(5);
-constexpr auto kReplyTimeout = std::chrono::seconds(10);
 
 }  // namespace
 

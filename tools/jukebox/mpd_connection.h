@@ -44,7 +44,7 @@ class MpdConnection : public std::enable_shared_from_this<MpdConnection> {
     void write();
     void fail(const std::string& reason);
 
-    asio::io_context& io_;
+    [[maybe_unused]] asio::io_context& io_;  // used where local sockets are not
     MpdAddress address_;
     asio::generic::stream_protocol::socket socket_;
     asio::ip::tcp::resolver resolver_;
