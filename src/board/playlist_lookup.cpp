@@ -3,6 +3,7 @@
 
 #include "display/board_design.h"
 #include "link/field_splitter.h"
+#include "platform/trim.h"
 
 namespace velmora::board {
 
@@ -15,16 +16,10 @@ constexpr int kItemFields = 6;
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
-
-std::string_view trimSpaces(std::string_view text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) return {};
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
 }  // namespace
 
 std::optional<std::string> entryAfter(std::string_view number) {
-    number = trimSpaces(number);
+    number = platform::trimSpaces(number);
     bool negative = false;
     if (!number.empty() && (number.front() == '+' || number.front() == '-')) {
         negative = number.front() == '-';

@@ -30,10 +30,23 @@ class Liveness {
     Liveness(const Liveness&) = delete;
     Liveness& operator=(const Liveness&) = delete;
 
+    // Asked by code that goes on after calling out, when the call may have destroyed the owner.
+    class Watch {
+      public:
+        bool alive() const { return !token_.expired(); }
+
+      private:
+        friend class Liveness;
+        explicit Watch(std::weak_ptr<const char> token) : token_(std::move(token)) {}
+        std::weak_ptr<const char> token_;
+    };
+
+    Watch watch() const { return Watch(token_); }
+
     // The task, run only while the owner of this Liveness has not been destroyed.
     std::function<void()> guard(std::function<void()> task) const {
-        return [alive = std::weak_ptr<const char>(token_), task = std::move(task)] {
-            if (!alive.expired()) task();
+        return [alive = watch(), task = std::move(task)] {
+            if (alive.alive()) task();
         };
     }
 

@@ -47,6 +47,9 @@ struct PixelRect {
     std::int32_t bottom = 0;
 };
 
+// Forms are laid out in twips, whatever the screen.
+inline constexpr double kTwipsPerInch = 1440;
+
 struct TwipSize {
     float width = 0;
     float height = 0;

@@ -3,6 +3,8 @@
 
 #include <charconv>
 
+#include "platform/trim.h"
+
 namespace velmora::settings {
 
 std::string colourText(Colour colour) {
@@ -10,9 +12,8 @@ std::string colourText(Colour colour) {
 }
 
 std::optional<Colour> parseColour(std::string_view text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) return std::nullopt;
-    text = text.substr(first, text.find_last_not_of(' ') - first + 1);
+    text = platform::trimSpaces(text);
+    if (text.empty()) return std::nullopt;
 
     Colour value = 0;
     const char* end = text.data() + text.size();

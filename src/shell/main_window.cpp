@@ -5,16 +5,13 @@
 
 #include "display/board_design.h"
 #include "display/board_scaling.h"
+#include "platform/trim.h"
 #include "settings/settings_keys.h"
 
 namespace velmora::shell {
 
 std::string runModeOf(const std::string& commandLine) {
-    const char* blank = " ";
-    auto first = commandLine.find_first_not_of(blank);
-    if (first == std::string::npos) return "";
-    auto last = commandLine.find_last_not_of(blank);
-    std::string mode = commandLine.substr(first, std::min<size_t>(2, last - first + 1));
+    std::string mode(platform::trimSpaces(commandLine).substr(0, 2));
     // Only ASCII letters change case: a UTF-8 lead byte must stay whole.
     for (char& c : mode)
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');

@@ -87,14 +87,15 @@ struct Program {
     QTemporaryDir folder;
     QtSettingsStore store{folder.path()};
     QtPlatform platform;
+    test::DesktopUi desktop{platform.ui, 1280, 1024};
     platform::Services services;
     link::SocketLinkFactory links{services};
     shell::Application app{services, links};
 
     explicit Program(const QString& commandLine)
-        : platform(QStringList{"velmora2000", commandLine}), services(platform.services(&store)) {
+        : platform(QStringList{"velmora2000", commandLine}),
+          services(test::withUi(platform.services(&store), desktop)) {
         store.write("Slinkx", "Service", "Port", std::to_string(service.server.serverPort()));
-        platform.ui.setDesktopForTest(QRect(0, 0, 1280, 1024));
     }
     bool heard(const Lines& lines) {
         return waitUntil([&] { return service.heard.size() >= lines.size(); }) &&

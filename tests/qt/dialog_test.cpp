@@ -237,8 +237,8 @@ TEST(OptionsDialog, ChoicesConfirmedInOneRunColourTheNextBoard) {
               saver.fileName().toStdString());
 
     QtPlatform platform(QStringList{"velmora2000", "/S"});
-    platform.ui.setDesktopForTest(QRect(0, 0, 800, 600));
-    platform::Services services = platform.services(&store);
+    test::DesktopUi desktop(platform.ui, 800, 600);
+    platform::Services services = test::withUi(platform.services(&store), desktop);
     link::SocketLinkFactory links(services);
     shell::Application app(services, links);
     app.start();

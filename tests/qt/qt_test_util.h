@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/qt/qt_ui.h"
 #include "platform/services.h"
 
 namespace velmora::qt::test {
@@ -22,6 +23,47 @@ inline bool waitUntil(const std::function<bool()>& done, int ms = 3000) {
         if (!done()) QThread::msleep(1);
     }
     return done();
+}
+
+// The Qt Ui on a desktop of the test's choosing (at 0,0), as the board and its dialog size
+// themselves from it; everything else is the Qt Ui's own.
+class DesktopUi final : public platform::Ui {
+  public:
+    DesktopUi(QtUi& ui, int width, int height) : ui_(ui), width_(width), height_(height) {}
+    std::unique_ptr<platform::Window> createWindow(Form& form,
+                                                   platform::WindowEvents& events) override {
+        return ui_.createWindow(form, events);
+    }
+    TwipSize screenSize() override {
+        const TwipScale s = ui_.scale();
+        return TwipSize{s.toTwipsX(width_), s.toTwipsY(height_)};
+    }
+    PixelRect desktopRect() override { return PixelRect{0, 0, width_, height_}; }
+    void messageBox(const std::string& text, const std::string& caption) override {
+        ui_.messageBox(text, caption);
+    }
+    void post(std::function<void()> task) override { ui_.post(std::move(task)); }
+    void quit() override { ui_.quit(); }
+    void reportFatal(const std::string& caption, const std::string& text) override {
+        ui_.reportFatal(caption, text);
+    }
+    bool inHostWindow() override { return ui_.inHostWindow(); }
+
+  private:
+    QtUi& ui_;
+    int width_;
+    int height_;
+};
+
+// `services` with `ui` in place of theirs.
+inline platform::Services withUi(const platform::Services& services, platform::Ui& ui) {
+    return platform::Services{ui,
+                              services.timers,
+                              services.system,
+                              services.settings,
+                              services.choosers,
+                              services.pictures,
+                              services.network};
 }
 
 // Runs the event loop for ms, whatever happens.

@@ -154,7 +154,6 @@ void QtFormWindow::createWidget(int index) {
 void QtFormWindow::changed(int control, Property what) {
     if (control < 0) {
         if (what == Property::BackColour) applyFormColour();
-        if (what == Property::Text) setWindowTitle(fromUtf8(form_.caption));
         return;
     }
     QWidget* w = widgetOf(control);

@@ -20,15 +20,6 @@ constexpr qint64 kReadBuffer = 64 * 1024;
 // On the way out, what a peer still sends is read and dropped only up to this.
 constexpr qint64 kMaxDrainBytes = 256 * 1024;
 
-// Counts a nesting level for as long as it lives.
-struct Nested {
-    explicit Nested(int& level) : level_(level) { ++level_; }
-    ~Nested() { --level_; }
-    Nested(const Nested&) = delete;
-    Nested& operator=(const Nested&) = delete;
-    int& level_;
-};
-
 void shutdownWrites(qintptr descriptor) {
 #ifdef Q_OS_UNIX
     if (descriptor >= 0) ::shutdown(static_cast<int>(descriptor), SHUT_WR);
@@ -39,8 +30,13 @@ void shutdownWrites(qintptr descriptor) {
 
 }  // namespace
 
+class QtStreamSocket::Channel final : public QTcpSocket {
+  public:
+    bool emitting = false;  // inside one of the socket's signals
+};
+
 QtStreamSocket::QtStreamSocket(platform::SocketEvents& events)
-    : events_(events), socket_(new QTcpSocket) {
+    : events_(events), socket_(new Channel) {
     socket_->setReadBufferSize(kReadBuffer);
     QObject::connect(socket_, &QTcpSocket::connected, [this] { onConnected(); });
     QObject::connect(socket_, &QTcpSocket::readyRead, [this] { onReadyRead(); });
@@ -49,7 +45,6 @@ QtStreamSocket::QtStreamSocket(platform::SocketEvents& events)
 }
 
 QtStreamSocket::~QtStreamSocket() {
-    life_->alive = false;
     QObject::disconnect(socket_, nullptr, nullptr, nullptr);
     if (socket_->state() == QAbstractSocket::ConnectedState) {
         // Unread input would make the close a reset, which can cost the peer our last lines; a
@@ -61,14 +56,14 @@ QtStreamSocket::~QtStreamSocket() {
     }
     socket_->abort();
     // Deleting a QTcpSocket inside its own signal is not safe: let the event loop do it.
-    if (life_->emitting > 0)
+    if (socket_->emitting)
         socket_->deleteLater();
     else
         delete socket_;
 }
 
 void QtStreamSocket::connectTo(const std::string& host, std::uint16_t port) {
-    Nested call(inCall_);
+    platform::ScopedFlag call(inCall_);
     ++attempt_;
     outbox_.clear();
     socket_->abort();
@@ -97,14 +92,14 @@ std::size_t QtStreamSocket::pendingBytes() const {
 }
 
 void QtStreamSocket::close() {
-    Nested call(inCall_);
+    platform::ScopedFlag call(inCall_);
     ++attempt_;
     outbox_.clear();
     socket_->abort();
 }
 
 void QtStreamSocket::finish(int timeoutMs) {
-    Nested call(inCall_);
+    platform::ScopedFlag call(inCall_);
     QElapsedTimer clock;
     clock.start();
     const auto left = [&] { return std::max<int>(0, timeoutMs - int(clock.elapsed())); };
@@ -133,29 +128,27 @@ void QtStreamSocket::onConnected() {
         socket_->write(outbox_.data(), static_cast<qint64>(outbox_.size()));
         outbox_.clear();
     }
-    if (inCall_ > 0) return;  // finish() on the way out: nobody listens any more
-    const auto life = life_;
-    Nested signal(life->emitting);
+    if (inCall_) return;  // finish() on the way out: nobody listens any more
+    platform::ScopedFlag signal(socket_->emitting);
     events_.connected();
 }
 
 void QtStreamSocket::onReadyRead() {
-    if (inCall_ > 0) return;  // the bytes stay buffered for the next readyRead
+    if (inCall_) return;  // the bytes stay buffered for the next readyRead
     deliver(kChunkBytes);
     // The rest waits for the next turn, after whatever else (a mouse move) came meanwhile.
     if (moreLater_ || socket_->bytesAvailable() == 0) return;
     moreLater_ = true;
-    QTimer::singleShot(0, [this, life = life_] {
-        if (!life->alive) return;
+    QTimer::singleShot(0, liveness_.guard([this] {
         moreLater_ = false;
         if (socket_->bytesAvailable() > 0) onReadyRead();
-    });
+    }));
 }
 
 void QtStreamSocket::deliver(qint64 limit) {
-    const auto life = life_;
-    Nested signal(life->emitting);
-    while (life->alive && limit > 0 && socket_->bytesAvailable() > 0) {
+    const auto self = liveness_.watch();
+    platform::ScopedFlag signal(socket_->emitting);
+    while (self.alive() && limit > 0 && socket_->bytesAvailable() > 0) {
         const QByteArray bytes = socket_->read(limit);
         limit -= bytes.size();
         events_.received(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
@@ -164,21 +157,20 @@ void QtStreamSocket::deliver(qint64 limit) {
 
 void QtStreamSocket::onStateChanged(QAbstractSocket::SocketState state) {
     if (state != QAbstractSocket::UnconnectedState) return;
-    if (inCall_ > 0) return;  // our own abort, or a failure that connectTo reports later
-    const auto life = life_;
+    if (inCall_) return;  // our own abort, or a failure that connectTo reports later
+    const auto self = liveness_.watch();
     deliver(kReadBuffer);  // what the peer sent before it went
-    if (!life->alive) return;
-    Nested signal(life->emitting);
+    if (!self.alive()) return;
+    platform::ScopedFlag signal(socket_->emitting);
     events_.disconnected();
 }
 
 void QtStreamSocket::disconnectedLater() {
     const int attempt = attempt_;
-    QTimer::singleShot(0, [this, attempt, life = life_] {
-        if (life->alive && attempt == attempt_ &&
-            socket_->state() == QAbstractSocket::UnconnectedState)
+    QTimer::singleShot(0, liveness_.guard([this, attempt] {
+        if (attempt == attempt_ && socket_->state() == QAbstractSocket::UnconnectedState)
             events_.disconnected();
-    });
+    }));
 }
 
 }  // namespace velmora::qt

@@ -7,9 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/lifetime.h"
 #include "platform/services.h"
-
-class QTcpSocket;
 
 namespace velmora::qt {
 
@@ -35,18 +34,17 @@ class QtStreamSocket final : public platform::StreamSocket {
     void onStateChanged(QAbstractSocket::SocketState state);
     void disconnectedLater();
 
+    // The QTcpSocket, with a mark that it is telling us something. It outlives us when the core
+    // lets go of us from inside one of its events, so the mark stays readable until then.
+    class Channel;
+
     platform::SocketEvents& events_;
-    QTcpSocket* socket_;  // ours; deleted late when we go while it is telling us something
-    std::string outbox_;  // written while the connect is under way
-    int inCall_ = 0;      // inside one of our own calls: events wait for the event loop
-    int attempt_ = 0;     // counts connects and closes, so a late event of an old one is dropped
-    bool moreLater_ = false;  // a turn of the event loop is booked for what is still buffered
-    // Outlives us when the core lets go of the socket from inside one of its events.
-    struct Life {
-        bool alive = true;
-        int emitting = 0;  // inside one of the socket's signals
-    };
-    std::shared_ptr<Life> life_ = std::make_shared<Life>();
+    Channel* socket_;      // ours; deleted late when we go while it is telling us something
+    std::string outbox_;   // written while the connect is under way
+    bool inCall_ = false;  // inside one of our own calls: events wait for the event loop
+    int attempt_ = 0;      // counts connects and closes, so a late event of an old one is dropped
+    bool moreLater_ = false;       // a turn of the event loop is booked for what is still buffered
+    platform::Liveness liveness_;  // the core may let go of us from inside one of our events
 };
 
 class QtNetwork final : public platform::Network {

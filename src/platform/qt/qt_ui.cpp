@@ -36,7 +36,6 @@ void QtUi::setHostWindow(std::unique_ptr<QWindow> host, QSize size) {
 }
 
 QRect QtUi::desktop() const {
-    if (desktopOverride_) return *desktopOverride_;
     if (host_) return QRect(QPoint(0, 0), hostSize_);
     const QScreen* screen = QGuiApplication::primaryScreen();
     return screen ? screen->geometry() : QRect(0, 0, 640, 480);

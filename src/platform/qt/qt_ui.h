@@ -5,7 +5,6 @@
 #include <QRect>
 #include <QWindow>
 #include <memory>
-#include <optional>
 
 #include "platform/qt/twips.h"
 #include "platform/services.h"
@@ -24,9 +23,8 @@ class QtUi final : public platform::Ui {
     void reportFatal(const std::string& caption, const std::string& text) override;
     bool inHostWindow() override { return host_ != nullptr; }
 
-    // The primary screen's geometry in pixels, or the one a test set instead.
+    // The primary screen's geometry in pixels, or the host window's.
     QRect desktop() const;
-    void setDesktopForTest(QRect desktop) { desktopOverride_ = desktop; }
     // A screen-saver host's window (size in logical pixels): the board is made inside it, and its
     // size stands for the screen's.
     void setHostWindow(std::unique_ptr<QWindow> host, QSize size);
@@ -39,7 +37,6 @@ class QtUi final : public platform::Ui {
   private:
     void finish(int code);
 
-    std::optional<QRect> desktopOverride_;
     std::unique_ptr<QWindow> host_;  // outlives the windows made inside it
     QSize hostSize_;
     bool finished_ = false;

@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+#include "platform/types.h"
+
 namespace velmora::qt {
 
 struct TwipScale {
@@ -11,7 +13,7 @@ struct TwipScale {
     double perPixelY = 15;
 
     static TwipScale forDpi(double dpiX, double dpiY) {
-        return TwipScale{1440.0 / dpiX, 1440.0 / dpiY};
+        return TwipScale{kTwipsPerInch / dpiX, kTwipsPerInch / dpiY};
     }
 
     int toPixelsX(double twips) const { return static_cast<int>(std::lround(twips / perPixelX)); }

@@ -4,16 +4,22 @@
 
 #include <cmath>
 
+#include "platform/types.h"
+
 namespace velmora::win32 {
 
 struct Dpi {
     int x = 96;
     int y = 96;
 
-    int pixelsX(float twips) const { return static_cast<int>(std::lround(twips * x / 1440.0)); }
-    int pixelsY(float twips) const { return static_cast<int>(std::lround(twips * y / 1440.0)); }
-    float twipsX(int pixels) const { return static_cast<float>(pixels * 1440.0 / x); }
-    float twipsY(int pixels) const { return static_cast<float>(pixels * 1440.0 / y); }
+    int pixelsX(float twips) const {
+        return static_cast<int>(std::lround(twips * x / kTwipsPerInch));
+    }
+    int pixelsY(float twips) const {
+        return static_cast<int>(std::lround(twips * y / kTwipsPerInch));
+    }
+    float twipsX(int pixels) const { return static_cast<float>(pixels * kTwipsPerInch / x); }
+    float twipsY(int pixels) const { return static_cast<float>(pixels * kTwipsPerInch / y); }
     // A font's height for CreateFont: negative, so that it is the character height.
     int fontHeight(float points) const { return -static_cast<int>(std::lround(points * y / 72.0)); }
 };

@@ -140,9 +140,9 @@ void WinsockSocket::release() {
 void WinsockSocket::fail() {
     release();
     const unsigned generation = generation_;
-    network_.ui_.post([this, generation, alive = std::weak_ptr<char>(alive_)] {
-        if (!alive.expired() && generation == generation_) events_.disconnected();
-    });
+    network_.ui_.post(liveness_.guard([this, generation] {
+        if (generation == generation_) events_.disconnected();
+    }));
 }
 
 void WinsockSocket::flush() {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/lifetime.h"
 #include "platform/services.h"
 #include "platform/win32/win32.h"
 
@@ -66,9 +67,9 @@ class WinsockSocket final : public platform::StreamSocket {
     std::uint16_t port_ = 0;
     State state_ = State::Closed;
     std::string outbox_;
-    bool announced_ = false;   // connected() was raised for this connection
-    unsigned generation_ = 0;  // a posted failure of an earlier connection finds it stale
-    std::shared_ptr<char> alive_ = std::make_shared<char>();  // posted tasks check it
+    bool announced_ = false;       // connected() was raised for this connection
+    unsigned generation_ = 0;      // a posted failure of an earlier connection finds it stale
+    platform::Liveness liveness_;  // for the failures it posts
 };
 
 }  // namespace velmora::win32
