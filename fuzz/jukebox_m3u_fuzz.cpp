@@ -71,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 0; i < playlist.tracks.size(); ++i) {
         const jukebox::Track& track = playlist.tracks[i];
         check(track.seconds >= 1);
-        checkMessage(jukebox::playingMessage(track, i + 1), 9, false, track);
+        checkMessage(jukebox::playingMessage(&track, i + 1), 9, false, track);
         checkMessage(jukebox::itemMessage(std::to_string(i + 1), &track, i + 1), 15, true, track);
     }
     return 0;
