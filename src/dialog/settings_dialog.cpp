@@ -15,10 +15,6 @@ constexpr char kPictureFilter[] =
     "|*.gif;*.jpg;*.bmp;*.wmf;*.rle;*.emf";
 constexpr int kFileTypeEntry = 2;  // the saver or picture entry, not "All Files"
 
-// The store key of each colour row, from "Time :" down; "OK" writes them in this order.
-constexpr const char* kRowKeys[kColourRows] = {
-    settings::kTimeKey,    settings::kSectionKey,  settings::kTitleKey,     settings::kArtistKey,
-    settings::kCDTitleKey, settings::kNextSongKey, settings::kBackgroundKey};
 // The rows in the order the dialog reads them when it opens.
 constexpr int kLoadOrder[kColourRows] = {0, 1, 3, 4, 2, 5, 6};
 

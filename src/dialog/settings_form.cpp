@@ -12,8 +12,6 @@ constexpr float kRowPitch = 480;
 constexpr const char* kRowCaptions[kColourRows] = {
     "Time :",     "Section Title :", "Title :",     "Artist :",
     "CD Title :", "Next Song :",     "Background :"};
-constexpr const char* kRowNames[kColourRows] = {"Time",    "Section",  "Title",     "Artist",
-                                                "CDTitle", "NextSong", "Background"};
 
 // Keyboard order: "OK", the saver's "Select", "Cancel", the saver's name, the seven "Set Color"
 // buttons, the picture's name, the picture's "Select".
@@ -73,13 +71,13 @@ Form makeSettingsForm() {
         form.add(std::move(caption));
     }
     for (int row = 0; row < kColourRows; ++row) {
-        Control swatch = make(std::string("ShowColor") + kRowNames[row], ControlKind::Swatch, "",
+        Control swatch = make(std::string("ShowColor") + kRowKeys[row], ControlKind::Swatch, "",
                               1440, kRowTop + row * kRowPitch, 375, 375);
         swatch.backColour = 0;
         form.add(std::move(swatch));
     }
     for (int row = 0; row < kColourRows; ++row)
-        form.add(make(std::string("Textcolor") + kRowNames[row], ControlKind::Button, "Set Color",
+        form.add(make(std::string("Textcolor") + kRowKeys[row], ControlKind::Button, "Set Color",
                       1920, kRowTop + row * kRowPitch, 1215, 375, kFirstSetColourTab + row));
 
     form.add(make("Command1", ControlKind::Button, "OK", 3360, 120, 1095, 375, kOkTab));

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/form.h"
+#include "settings/settings_keys.h"
 
 namespace velmora::dialog {
 
@@ -47,6 +48,12 @@ inline constexpr DialogId kSelectSaver = Command2;
 inline constexpr DialogId kSelectPicture = Command5;
 
 inline constexpr int kColourRows = 7;
+
+// The store key of each colour row, from "Time :" down; it also names the row's controls
+// (TextcolorTime, ShowColorTime), and "OK" writes the rows in this order.
+inline constexpr const char* kRowKeys[kColourRows] = {
+    settings::kTimeKey,    settings::kSectionKey,  settings::kTitleKey,     settings::kArtistKey,
+    settings::kCDTitleKey, settings::kNextSongKey, settings::kBackgroundKey};
 
 // The row's swatch and "Set Color" button, counted from the "Time :" row.
 constexpr DialogId swatchOfRow(int row) {
