@@ -141,7 +141,9 @@ def check_calls(mode, path):
         problems.append("ShowCursor went other than FALSE, FALSE, TRUE")
     if seen[3][1] != [0x11, 0, 0, 0] or seen[7][1] != [0x11, 1, 0, 0]:
         problems.append(f"screen saving was set by {seen[3][1]} and {seen[7][1]}")
-    place = seen[4][1]
+    # X, Y, cx, cy and the flags are 32-bit: on x64 the upper half of their slot is whatever was
+    # there, so only the lower half is the argument.
+    place = seen[4][1][:2] + [a & 0xFFFFFFFF for a in seen[4][1][2:]]
     if place[1:] != [2**64 - 1, 0, 0, 1280, 1024, 0x40]:
         problems.append(f"SetWindowPos got {place}")
     return problems
@@ -158,8 +160,9 @@ def check_settings(path):
         m = re.match(r"^\s+(\S+)\s+REG_SZ\s*(.*)$", raw)
         if m and section:
             values[(section, m.group(1))] = m.group(2)
-    expected = {("Default_color", k): "0"
-                for k in ["Section", "Title", "Artist", "CDTitle", "NextSong"]}
+    # Colours nobody chose are stored as the board shows them: its design colours.
+    expected = {("Default_color", k): "49344" for k in ["Title", "Artist", "CDTitle", "NextSong"]}
+    expected[("Default_color", "Section")] = "12632256"
     expected[("Default_color", "Time")] = "255"
     expected[("Default_color", "Background")] = "16777215"
     expected[("Default_picture", "Name")] = ""
