@@ -12,11 +12,19 @@ runs=${VELMORA_XSS_RUNS:-10}
 
 # XScreenSaver runs no display mode for root: the test goes on as an ordinary user.
 if [ "$(id -u)" = 0 ]; then
+    # That user may not reach the build tree (a clone under /root, say): it gets copies of the
+    # programs and of these scripts in its own folder.
     work=$(mktemp -d "${TMPDIR:-/tmp}/velmora-xss.XXXXXX")
-    chown nobody:nogroup "$work"
+    mkdir "$work/bin" "$work/e2e"
+    cp "$board" "$jukebox" "$work/bin/"
+    helper="$(dirname "$board")/velmora-metafile"
+    [ -x "$helper" ] && cp "$helper" "$work/bin/"
+    cp "$here"/*.sh "$here"/*.py "$work/e2e/"
+    chown -R nobody:nogroup "$work"
     chmod 755 "$work"
     exec setpriv --reuid=nobody --regid=nogroup --clear-groups \
-        env VELMORA_XSS_WORK="$work" "$0" "$board" "$jukebox"
+        env VELMORA_XSS_WORK="$work" "$work/e2e/$(basename "$0")" \
+        "$work/bin/$(basename "$board")" "$work/bin/$(basename "$jukebox")"
 fi
 work=${VELMORA_XSS_WORK:-$(mktemp -d "${TMPDIR:-/tmp}/velmora-xss.XXXXXX")}
 
