@@ -93,7 +93,8 @@ TEST(M3u, MalformedLinesNameTheLine) {
         {"a.mp3\n\n#EXTINF:60,A - B\n", "line 3: #EXTINF is not followed by an entry"},
     };
     for (const auto& [text, message] : cases) {
-        const std::string error = errorText<PlaylistError>([&] { parseM3u(text, "."); });
+        // Clang 14 cannot capture a structured binding.
+        const std::string error = errorText<PlaylistError>([&text = text] { parseM3u(text, "."); });
         EXPECT_NE(error.find(message), std::string::npos) << text << ": " << error;
     }
 }
@@ -111,7 +112,8 @@ TEST(M3u, FilesThatAreNotPlaylistsAreRefusedClearly) {
         {"binary.m3u", "is not a text playlist"}, {"bad.m3u", "bad.m3u', line 1: #EXTINF"},
     };
     for (const auto& [name, message] : cases) {
-        const std::string error = errorText<PlaylistError>([&] { loadM3u(folder.path() / name); });
+        const std::string error =
+            errorText<PlaylistError>([&, &name = name] { loadM3u(folder.path() / name); });
         EXPECT_NE(error.find(message), std::string::npos) << name << ": " << error;
     }
 }
