@@ -66,7 +66,7 @@ TEST(Options, MistakesAreExplained) {
         {{"demo"}, "unknown option 'demo'"},
     };
     for (const auto& [args, message] : cases) {
-        const std::string error = testing::errorText<UsageError>([&] { parse(args); });
+        const std::string error = testing::errorText<UsageError>([&args = args] { parse(args); });
         EXPECT_NE(error.find(message), std::string::npos) << error;
     }
 }
