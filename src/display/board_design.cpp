@@ -61,16 +61,6 @@ Control textControl(const Row& row) {
     return c;
 }
 
-Control invisible(const char* name, ControlKind kind, float left, float top) {
-    Control c;
-    c.name = name;
-    c.kind = kind;
-    c.left = left;
-    c.top = top;
-    c.visible = false;
-    return c;
-}
-
 }  // namespace
 
 Form makeBoard() {
@@ -104,10 +94,6 @@ Form makeBoard() {
     list.backColour = kBlack;
     list.visible = false;
     list.enabled = false;
-
-    slots[tmrNotify] = invisible("tmrNotify", ControlKind::Timer, 0, 0);
-    slots[Slinkx] = invisible("Slinkx", ControlKind::LinkHost, 7080, 1200);
-    slots[Slinkx1] = invisible("Slinkx1", ControlKind::LinkHost, 1560, 2400);
 
     for (Control& c : slots) form.add(std::move(c));
     return form;

@@ -22,9 +22,6 @@ enum Id : int {
     NextTitle,
     NextAlbum,
     List1,
-    tmrNotify,
-    Slinkx,
-    Slinkx1,
     ControlCount
 };
 

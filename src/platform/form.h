@@ -20,8 +20,6 @@ enum class ControlKind : std::uint8_t {
     Button,     // push button
     Frame,      // captioned group box; children are placed relative to it
     Swatch,     // filled rectangle showing one colour (its back colour)
-    Timer,      // invisible; drawn by nobody
-    LinkHost,   // invisible place-holder of a link control
 };
 
 // Which property of a control (or of the form itself) changed.

@@ -73,7 +73,7 @@ TEST(Colours, LowByteIsRed) {
 
 // A small dialog-like form with one control of each kind.
 struct Dialog {
-    enum { Caption, Field, Save, Frame, Name, Select, Swatch, List, Tick, Picture };
+    enum { Caption, Field, Save, Frame, Name, Select, Swatch, List, Picture };
     Form form;
     RecordedEvents events;
     std::unique_ptr<QtFormWindow> window;
@@ -101,7 +101,6 @@ struct Dialog {
             {"Select", K::Button, "Select", 3150, 1800, 1200, 375, 1},
             {"Swatch", K::Swatch, "", 4800, 1500, 375, 375},
             {"List", K::List, "", 150, 3150, 1500, 600},
-            {"Tick", K::Timer, "", 0, 0, 0, 0},
             {"Picture", K::Picture, "", 4800, 3000, 600, 300},
         };
         for (const Row& r : rows) {
@@ -145,7 +144,6 @@ TEST(FormWindow, PlacesControlsInPixelsAndFrameChildrenInTheirFrame) {
     EXPECT_EQ(select->parentWidget(), d.window.get());
     EXPECT_EQ(select->geometry(), QRect(210, 120, 80, 25));
     EXPECT_EQ(d.window->childAt(select->geometry().center()), select);
-    EXPECT_EQ(d.window->widgetOf(Dialog::Tick), nullptr);
 
     d.form.setLeft(Dialog::Field, 300);
     d.form.setWidth(Dialog::Field, 1500);
@@ -345,7 +343,6 @@ TEST(FormWindow, BoardShowsItsDesignTexts) {
     EXPECT_EQ(window.widgetOf(display::Artist)->geometry(), QRect(16, 56, 777, 33));
     EXPECT_EQ(window.widgetOf(display::CDImage)->geometry(), QRect(240, 152, 329, 329));
     EXPECT_TRUE(window.widgetOf(display::List1)->isHidden());
-    EXPECT_EQ(window.widgetOf(display::Slinkx), nullptr);
 }
 
 }  // namespace

@@ -319,7 +319,6 @@ TEST(BoardDesign, ControlsStartAsDesigned) {
     EXPECT_EQ(image.width, image.height);
     EXPECT_FALSE(f[display::List1].visible);
     EXPECT_FALSE(f[display::List1].enabled);
-    EXPECT_EQ(f.find("Slinkx1"), display::Slinkx1);
     for (int i = 0; i < f.count(); ++i) {
         if (f[i].kind == ControlKind::Label || f[i].kind == ControlKind::TextField) {
             EXPECT_EQ(f[i].backColour, 0) << f[i].name;

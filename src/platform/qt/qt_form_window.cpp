@@ -132,9 +132,6 @@ void QtFormWindow::createWidget(int index) {
         case ControlKind::List:
             w = new QListWidget(parent);
             break;
-        case ControlKind::Timer:
-        case ControlKind::LinkHost:
-            return;  // nothing to draw
     }
 
     // Presses and moves over a control are the control's own: they never reach the window.

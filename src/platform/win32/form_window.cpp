@@ -146,9 +146,6 @@ void FormWindow::createChild(int index) {
             cls = WC_STATICW;
             style |= SS_NOPREFIX | WS_BORDER;
             break;
-        case ControlKind::Timer:
-        case ControlKind::LinkHost:
-            return;  // nothing to see
     }
     if (c.visible) style |= WS_VISIBLE;
     if (!c.enabled) style |= WS_DISABLED;
