@@ -65,7 +65,7 @@ port="$(cat "$work/port")"
 use_port "$port"
 
 exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -noreset -nolisten tcp >/dev/null 2>&1 &
 pids+=($!)
 exec 3>&-
 for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done

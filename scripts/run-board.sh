@@ -45,8 +45,8 @@ if [ -z "$shot" ]; then
     exec "$program" /S
   fi
   echo "No display: the board runs on a virtual 1280x1024 screen (Ctrl+C ends it)."
-  exec xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" "$program" /S
+  exec xvfb-run -a -s "-screen 0 1280x1024x24 -noreset -nolisten tcp" "$program" /S
 fi
 
-xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" scripts/run-board.sh --capture-here \
+xvfb-run -a -s "-screen 0 1280x1024x24 -noreset -nolisten tcp" scripts/run-board.sh --capture-here \
   "$program" "$shot"

@@ -41,7 +41,7 @@ shot() {
   "$jukebox" --demo --port "$port" >"$work/jukebox.log" 2>&1 &
   local jukebox_pid=$!
   for _ in $(seq 50); do grep -q listening "$work/jukebox.log" && break; sleep 0.1; done
-  xvfb-run -a -s "-screen 0 ${width}x${height}x24 -dpi $dpi -nolisten tcp" \
+  xvfb-run -a -s "-screen 0 ${width}x${height}x24 -dpi $dpi -noreset -nolisten tcp" \
     env XDG_CONFIG_HOME="$config" QT_FONT_DPI="$dpi" sh -c '
       "$1" /S & pid=$!
       sleep 3

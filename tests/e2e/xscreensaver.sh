@@ -56,7 +56,7 @@ chmod 700 "$XDG_RUNTIME_DIR"
 unset XSCREENSAVER_WINDOW
 
 # The display: black root (-br), so that only the board lights the places looked at.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -br -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+Xvfb -displayfd 3 -screen 0 1024x768x24 -br -noreset -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
 pids+=($!)
 wait_for 10 test -s "$work/display" || fail "Xvfb did not start"
 export DISPLAY=:$(head -n 1 "$work/display")
