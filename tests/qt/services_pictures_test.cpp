@@ -138,6 +138,15 @@ TEST_F(PicturesTest, FailuresSayWhatWentWrong) {
         {save("half.jpg", jpeg.left(jpeg.size() / 3)), ErrorCode::InvalidPicture},
         {save("cut.wmf", wmf), ErrorCode::InvalidPicture},
         {save("head.emf", emfRedRectangle().left(88)), ErrorCode::InvalidPicture},
+        // A GIF whose header gives no width: Qt would hand back a picture 0 pixels wide.
+        {save("no-width.gif",
+              QByteArray("\x47\x49\x46\x38\x39\x61\x04\xB9\x03\x00\xF1\x00\x00\xFF\x00\x00"
+                         "\x00\x00\xFF\x80\x00\x80\x00\x00\x00\x21\xF9\x04\x00\x00\x00\x00"
+                         "\x00\x2C\x00\x00\x00\x00\x00\x00\x00\x2C\x00\x00\x00\x20\x04\x01"
+                         "\x03\x00\x00\x02\x05\x84\x21\x29\xC1\x51\x00\x00\x20\x04\x01\x03"
+                         "\x00\x00\x02\x05\x84\x21\x29\xC1\x51\x00\x3B",
+                         75)),
+         ErrorCode::InvalidPicture},
         // Qt's SVG reader would open the linked file itself, a FIFO among them.
         {save("cover.jpg",
               "<svg xmlns='http://www.w3.org/2000/svg' width='9' height='9'>"

@@ -47,8 +47,9 @@ Decoded decodeRaster(QIODevice& device, const QByteArray& format, QSize bound,
     QImageReader reader(&device, format);
     reader.setAutoDetectImageFormat(false);
     reader.setAllocationLimit(kAllocationLimitMb);
-    const QSize size = reader.size();  // from the header, before any pixel is decoded
-    if (!size.isValid()) fail(ErrorCode::InvalidPicture, "Invalid picture", path);
+    // From the header, before any pixel is decoded; a picture without width or height is none.
+    const QSize size = reader.size();
+    if (size.isEmpty()) fail(ErrorCode::InvalidPicture, "Invalid picture", path);
     const bool reduces = format == "jpeg";  // libjpeg decodes at 1/2, 1/4 or 1/8 directly
     if (qint64(size.width()) * size.height() > (reduces ? kMaxPicturePixels : kMaxFullDecodePixels))
         fail(ErrorCode::InvalidPicture, "Invalid picture (too large)", path);
