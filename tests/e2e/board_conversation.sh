@@ -5,6 +5,7 @@
 set -euo pipefail
 board=$1
 jukebox=$2
+source "$(cd "$(dirname "$0")" && pwd)/wait_for.sh"
 
 work=$(mktemp -d)
 board_pid=
@@ -52,13 +53,6 @@ start_jukebox() {  # transcript file
     jukebox_pid=$!
 }
 
-wait_for() {  # seconds, file, extended regex
-    local deadline=$((SECONDS + $1))
-    until grep -qE "$3" "$2" 2>/dev/null; do
-        [ $SECONDS -lt $deadline ] || return 1
-        sleep 0.2
-    done
-}
 
 # The lines of a transcript without time stamps, connection numbers or time codes.
 conversation() { sed -E 's/^[^ ]+ #[0-9]+ //' "$1" | grep -vE '^> MSG cdjr time\[|^\*'; }

@@ -5,6 +5,7 @@
 set -euo pipefail
 board=$1
 jukebox=$2
+source "$(cd "$(dirname "$0")" && pwd)/wait_for.sh"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/velmora-signals.XXXXXX")
 pids=()
@@ -22,13 +23,6 @@ fail() {
     failures=$((failures + 1))
 }
 
-wait_for() {  # seconds, file, extended regex
-    local deadline=$((SECONDS + $1))
-    until grep -qE "$3" "$2" 2>/dev/null; do
-        [ $SECONDS -lt $deadline ] || return 1
-        sleep 0.1
-    done
-}
 
 # The commands the board sent, without time stamps and connection numbers.
 commands() { sed -nE 's/^[^ ]+ #[0-9]+ (< .*)$/\1/p' "$1"; }
