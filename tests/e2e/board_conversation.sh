@@ -53,7 +53,6 @@ start_jukebox() {  # transcript file
     jukebox_pid=$!
 }
 
-
 # The lines of a transcript without time stamps, connection numbers or time codes.
 conversation() { sed -E 's/^[^ ]+ #[0-9]+ //' "$1" | grep -vE '^> MSG cdjr time\[|^\*'; }
 

@@ -23,7 +23,6 @@ fail() {
     failures=$((failures + 1))
 }
 
-
 # The commands the board sent, without time stamps and connection numbers.
 commands() { sed -nE 's/^[^ ]+ #[0-9]+ (< .*)$/\1/p' "$1"; }
 
