@@ -90,6 +90,9 @@ bool WaylandIdle::bind(unsigned timeoutMs) {
         notification_ = ext_idle_notifier_v1_get_idle_notification(notifier_, timeoutMs, seat_);
         ext_idle_notification_v1_add_listener(notification_, &notificationListener_, this);
     } else if (kdeIdle_) {
+        // This protocol falls silent while a surface inhibits idle, so the board must not: the
+        // user's key press would never reach us.
+        setenv("VELMORA_NO_IDLE_INHIBIT", "1", 1);
         kdeTimeout_ = org_kde_kwin_idle_get_idle_timeout(kdeIdle_, seat_, timeoutMs);
         org_kde_kwin_idle_timeout_add_listener(kdeTimeout_, &kdeListener_, this);
     } else {
