@@ -136,12 +136,11 @@ int main(int argc, char** argv) {
     Service service(boardBesideUs());
     std::string whyNotWayland, whyNotMutter;
     auto source = openWaylandIdle(options->afterMs, service, whyNotWayland);
-    if (source) {
-        // The board on the same compositor, whatever the session says (X11 as a fallback).
-        setenv("QT_QPA_PLATFORM", "wayland;xcb", 0);
-    } else {
-        source = openMutterIdle(options->afterMs, service, whyNotMutter);
-    }
+    if (!source) source = openMutterIdle(options->afterMs, service, whyNotMutter);
+    // A Wayland session's board on its compositor, whatever the session type says; X11 where
+    // the Wayland platform is missing.
+    const char* display = std::getenv("WAYLAND_DISPLAY");
+    if (display && *display) setenv("QT_QPA_PLATFORM", "wayland;xcb", 0);
     if (!source) {
         std::fprintf(stderr,
                      "velmora-idle: no idle watch to use. Looked for the Wayland protocols "
