@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-// The idle protocols of Wayland compositors: ext_idle_notifier_v1 (KDE Plasma 5.27 and later,
-// wlroots 0.17 and later: sway 1.9, Hyprland), else KDE's older org_kde_kwin_idle (sway 1.7 and
-// 1.8, older Plasma). Both send "idle" after the timeout without input and "resumed" at the next.
+// The idle protocols of Wayland compositors: ext_idle_notifier_v1 (recent KDE Plasma, sway and
+// Hyprland), else KDE's older org_kde_kwin_idle (older Plasma; the only one of sway 1.7). Both
+// send "idle" after the timeout without input and "resumed" at the next input.
 #include <wayland-client.h>
 
 #include <cerrno>

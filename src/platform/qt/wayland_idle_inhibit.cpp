@@ -54,7 +54,7 @@ WaylandIdleInhibit::WaylandIdleInhibit(std::unique_ptr<Objects> objects)
 WaylandIdleInhibit::~WaylandIdleInhibit() = default;
 
 std::unique_ptr<WaylandIdleInhibit> WaylandIdleInhibit::create(QWindow* window) {
-    // HACK: a watcher on org_kde_kwin_idle (velmora-idle on sway 1.7 and 1.8) hears nothing from
+    // HACK: a watcher on org_kde_kwin_idle (velmora-idle on sway 1.7) hears nothing from
     // an inhibited session, not even the key press that should end the board: it asks us not to.
     if (qEnvironmentVariableIsSet("VELMORA_NO_IDLE_INHIBIT")) return nullptr;
     QPlatformNativeInterface* native = QGuiApplication::platformNativeInterface();
