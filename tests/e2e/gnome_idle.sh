@@ -9,59 +9,14 @@
 set -euo pipefail
 board=$(realpath "$1") jukebox=$(realpath "$2") idle=$(realpath "$3")
 here=$(cd "$(dirname "$0")" && pwd)
-
-# Mutter refuses to run as root: an ordinary user, with copies it can reach, on a bus of its own.
-if [ "$(id -u)" = 0 ]; then
-    work=$(mktemp -d "${TMPDIR:-/tmp}/velmora-gnome.XXXXXX")
-    mkdir "$work/bin" "$work/e2e"
-    cp "$board" "$jukebox" "$idle" "$work/bin/"
-    cp "$here"/*.sh "$work/e2e/"
-    chown -R nobody:nogroup "$work"
-    chmod 755 "$work"
-    exec setpriv --reuid=nobody --regid=nogroup --clear-groups env VELMORA_GNOME_WORK="$work" \
-        "$work/e2e/$(basename "$0")" "$work/bin/$(basename "$board")" \
-        "$work/bin/$(basename "$jukebox")" "$work/bin/$(basename "$idle")"
-fi
+# Mutter refuses to run as root; it gets a session bus of its own.
+source "$here/user_session.sh"
+source "$here/wait_for.sh"
+as_ordinary_user "$board" "$jukebox" "$idle"
 if [ -z "${VELMORA_GNOME_BUS:-}" ]; then
     exec env VELMORA_GNOME_BUS=1 dbus-run-session -- "$0" "$@"
 fi
-work=${VELMORA_GNOME_WORK:-$(mktemp -d "${TMPDIR:-/tmp}/velmora-gnome.XXXXXX")}
-source "$here/wait_for.sh"
-
-pids=()
-cleanup() {
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    if [ "${keep:-0}" = 1 ]; then echo "kept $work"; else rm -rf "$work"; fi
-}
-trap cleanup EXIT
-fail() {
-    echo "FAIL: $*"
-    for f in "$work"/*.log; do echo "--- $f"; tail -n 25 "$f"; done
-    keep=1
-    exit 1
-}
-count() { grep -c "$1" "$2" || true; }
-boards_are() { [ "$(pgrep -u "$(id -u)" -xc "$(basename "$board")" || true)" = "$1" ]; }
-all_closed() { [ "$(count '< CLOSE cdjr$' "$work/transcript.log")" = "$(count '< VELMORA-LINK' "$work/transcript.log")" ]; }
-until_true() {  # seconds, command...
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@" >/dev/null 2>&1; do
-        [ $SECONDS -lt $deadline ] || return 1
-        sleep 0.05
-    done
-}
-
-export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_RUNTIME_DIR=$work/run
-mkdir -p "$XDG_CONFIG_HOME/velmora2000" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
-unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
-
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-printf '[Service]\nHost=127.0.0.1\nPort=%s\n' "$port" >"$XDG_CONFIG_HOME/velmora2000/Slinkx.ini"
-"$jukebox" --demo --port "$port" --transcript "$work/transcript.log" >"$work/jukebox.log" 2>&1 &
-pids+=($!)
+start_session "$jukebox"
 
 mutter --headless --wayland --no-x11 --virtual-monitor 1280x1024 >"$work/mutter.log" 2>&1 &
 pids+=($!)

@@ -5,63 +5,19 @@
 # shutdown lines, idle starts exactly one board again, and a key press ends it through
 # velmora-idle. Prints, per round, the ms from the idle threshold reached (two seconds after the
 # last move) to the artist drawn and from the move to the board gone (VELMORA_SWAY_RUNS rounds, 1
-# unless set).
+# unless set). With VELMORA_SWAY_WAIT_S set, it then also measures velmora-idle waiting that
+# long: CPU ticks and resident memory.
 #   sway_idle.sh BOARD JUKEBOX IDLE VIRTUAL-POINTER
 set -euo pipefail
 board=$(realpath "$1") jukebox=$(realpath "$2") idle=$(realpath "$3") pointer=$(realpath "$4")
 here=$(cd "$(dirname "$0")" && pwd)
 runs=${VELMORA_SWAY_RUNS:-1}
 
-# Compositors refuse to run as root: the test goes on as an ordinary user, with copies it can reach.
-if [ "$(id -u)" = 0 ]; then
-    work=$(mktemp -d "${TMPDIR:-/tmp}/velmora-sway.XXXXXX")
-    mkdir "$work/bin" "$work/e2e"
-    cp "$board" "$jukebox" "$idle" "$pointer" "$work/bin/"
-    helper="$(dirname "$board")/velmora-metafile"
-    [ -x "$helper" ] && cp "$helper" "$work/bin/"
-    cp "$here"/*.sh "$work/e2e/"
-    chown -R nobody:nogroup "$work"
-    chmod 755 "$work"
-    exec setpriv --reuid=nobody --regid=nogroup --clear-groups env VELMORA_SWAY_WORK="$work" \
-        VELMORA_SWAY_RUNS="$runs" VELMORA_SWAY_KEEP="${VELMORA_SWAY_KEEP:-0}" "$work/e2e/$(basename "$0")" \
-        "$work/bin/$(basename "$board")" "$work/bin/$(basename "$jukebox")" \
-        "$work/bin/$(basename "$idle")" "$work/bin/$(basename "$pointer")"
-fi
-work=${VELMORA_SWAY_WORK:-$(mktemp -d "${TMPDIR:-/tmp}/velmora-sway.XXXXXX")}
+source "$here/user_session.sh"
 source "$here/wait_for.sh"
-
-pids=()
-cleanup() {
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    if [ "${keep:-${VELMORA_SWAY_KEEP:-0}}" = 1 ]; then echo "kept $work"; else rm -rf "$work"; fi
-}
-trap cleanup EXIT
-fail() {
-    echo "FAIL: $*"
-    for f in "$work"/*.log; do echo "--- $f"; tail -n 25 "$f"; done
-    keep=1
-    exit 1
-}
-until_true() {  # seconds, command...: until the command succeeds
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@" >/dev/null 2>&1; do
-        [ $SECONDS -lt $deadline ] || return 1
-        sleep 0.02
-    done
-}
+as_ordinary_user "$board" "$jukebox" "$idle" "$pointer"
+start_session "$jukebox"
 ms() { date +%s%3N; }
-
-export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_RUNTIME_DIR=$work/run
-mkdir -p "$XDG_CONFIG_HOME/velmora2000" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
-unset DISPLAY WAYLAND_DISPLAY SWAYSOCK QT_QPA_PLATFORM VELMORA_NO_IDLE_INHIBIT
-
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-printf '[Service]\nHost=127.0.0.1\nPort=%s\n' "$port" >"$XDG_CONFIG_HOME/velmora2000/Slinkx.ini"
-"$jukebox" --demo --port "$port" --transcript "$work/transcript.log" >"$work/jukebox.log" 2>&1 &
-pids+=($!)
 
 # No rules for the board: it asks for full screen itself.
 echo 'output HEADLESS-1 resolution 1280x1024' >"$work/sway.conf"
@@ -77,16 +33,12 @@ until_true 10 swaymsg -t get_version || fail "sway does not answer"
 idle_pid=$!
 pids+=($idle_pid)
 
-artist=500x50+390+92  # "The Lantern Choir" at 1280 x 1024
 # The board's yellow texts, told from sway's grey desktop: red well above blue.
 lit() { convert "$1" -crop "$2" -format '%[fx:mean.r - mean.b]' info:; }
+# "The Lantern Choir", the artist, at 1280 x 1024.
 artist_drawn() { grim -g "390,92 500x50" "$work/probe.png" && awk -v v="$(lit "$work/probe.png" 500x50+0+0)" 'BEGIN { exit !(v > 0.02) }'; }
-boards() { pgrep -u "$(id -u)" -xc "$(basename "$board")" || true; }
 artist_gone() { ! artist_drawn; }
-boards_are() { [ "$(boards)" = "$1" ]; }
-count() { grep -c "$1" "$2" || true; }
-# Every board started has ended: with its shutdown lines, and as velmora-idle saw it.
-all_closed() { [ "$(count '< CLOSE cdjr$' "$work/transcript.log")" = "$(count '< VELMORA-LINK' "$work/transcript.log")" ]; }
+# Every board velmora-idle started has ended, as it saw.
 all_ended() { [ "$(count 'ended with status 0' "$work/idle.log")" = "$(count 'starting' "$work/idle.log")" ]; }
 board_lines() { sed -nE "s/^[^ ]+ #$1 (< .*)\$/\\1/p" "$work/transcript.log"; }
 shutdown=$(printf '%s\n' '< SEND cdj notify_playing_item[off]' \
@@ -156,14 +108,28 @@ wait "$idle_pid" || status=$?
 # mouse rule ends it: a first position, then a real move.
 "$board" /S >"$work/by-hand.log" 2>&1 &
 by_hand=$!
+pids+=($by_hand)
 until_true 10 full_screen || fail "the board started by hand is not full screen"
 swaymsg -t get_tree | grep -q '"inhibit_idle": true' || fail "the board does not inhibit idle"
-"$pointer" 1280 1024 100 300 100 300  # the black background
+"$pointer" 1280 1024 100 300 100 300 >/dev/null  # the black background
 until_true 2 boards_are 0 && fail "the first position seen ended the board"
-"$pointer" 1280 1024 101 300
+"$pointer" 1280 1024 101 300 >/dev/null
 until_true 10 boards_are 0 || fail "a real move did not end the board"
 wait "$by_hand" || fail "the board started by hand exited with $?"
 until_true 10 all_closed || fail "no shutdown lines from the board started by hand"
+
+# velmora-idle waiting, the desktop in use: user + system ticks of /proc/PID/stat, VmRSS.
+if [ -n "${VELMORA_SWAY_WAIT_S:-}" ]; then
+    "$idle" --after 60 >"$work/waiting.log" 2>&1 &
+    waiting=$!
+    pids+=($waiting)
+    until_true 5 grep -q watching "$work/waiting.log" || fail "velmora-idle did not start"
+    ticks() { awk '{ print $14 + $15 }' "/proc/$waiting/stat"; }
+    before=$(ticks)
+    sleep "$VELMORA_SWAY_WAIT_S"
+    echo "velmora-idle waiting ${VELMORA_SWAY_WAIT_S} s: $(($(ticks) - before)) ticks of CPU," \
+        "$(awk '/VmRSS/ { print $2, $3 }' "/proc/$waiting/status") resident"
+fi
 
 median() { local s=($(printf '%s\n' "$@" | sort -n)); echo $(((s[($# - 1) / 2] + s[$# / 2]) / 2)); }
 echo "idle threshold reached to the artist drawn, ms: ${shown[*]}; median $(median "${shown[@]}")"
