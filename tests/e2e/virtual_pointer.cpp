@@ -68,8 +68,6 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    zwlr_virtual_pointer_v1_destroy(pointer);
-    wl_display_roundtrip(display);
-    wl_display_disconnect(display);
+    wl_display_disconnect(display);  // the pointer goes with the connection
     return 0;
 }

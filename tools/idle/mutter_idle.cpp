@@ -22,6 +22,7 @@ class MutterIdle final : public IdleSource {
     MutterIdle(sd_bus* bus, IdleEvents& events) : bus_(bus), events_(events) {}
     ~MutterIdle() override {
         sd_bus_slot_unref(activeCall_);
+        sd_bus_slot_unref(ownerMatch_);
         sd_bus_slot_unref(match_);
         sd_bus_flush_close_unref(bus_);
     }
@@ -36,11 +37,17 @@ class MutterIdle final : public IdleSource {
   private:
     static int fired(sd_bus_message* message, void* data, sd_bus_error*);
     static int activeWatchAdded(sd_bus_message* reply, void* data, sd_bus_error*);
+    static int ownerChanged(sd_bus_message*, void* data, sd_bus_error*) {
+        static_cast<MutterIdle*>(data)->lost_ = true;  // our watches went with the old owner
+        return 0;
+    }
 
     sd_bus* bus_;
     IdleEvents& events_;
     sd_bus_slot* match_ = nullptr;
     sd_bus_slot* activeCall_ = nullptr;
+    sd_bus_slot* ownerMatch_ = nullptr;
+    bool lost_ = false;
     uint32_t idleWatch_ = 0;
     uint32_t activeWatch_ = 0;
 };
@@ -48,6 +55,12 @@ class MutterIdle final : public IdleSource {
 bool MutterIdle::watch(unsigned timeoutMs, std::string& whyNot) {
     int r =
         sd_bus_match_signal(bus_, &match_, kService, kPath, kInterface, "WatchFired", &fired, this);
+    // A restarted mutter (GNOME on X11 restarts its shell) knows nothing of our watches.
+    if (r >= 0)
+        r = sd_bus_add_match(bus_, &ownerMatch_,
+                             "type='signal',sender='org.freedesktop.DBus',"
+                             "member='NameOwnerChanged',arg0='org.gnome.Mutter.IdleMonitor'",
+                             &ownerChanged, this);
     sd_bus_error error = SD_BUS_ERROR_NULL;
     sd_bus_message* reply = nullptr;
     if (r >= 0)
@@ -106,7 +119,7 @@ bool MutterIdle::dispatch(short) {
     int r;
     while ((r = sd_bus_process(bus_, nullptr)) > 0) {
     }
-    return r >= 0 && sd_bus_is_open(bus_) > 0;
+    return r >= 0 && !lost_ && sd_bus_is_open(bus_) > 0;
 }
 
 }  // namespace

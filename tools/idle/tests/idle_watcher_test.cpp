@@ -5,8 +5,6 @@
 
 #include <string>
 
-#include "options.h"
-
 namespace velmora::idle {
 namespace {
 
@@ -40,24 +38,6 @@ TEST(IdleWatcher, StartsOneBoardAndStopsItWhenTheUserIsBack) {
         {"aeia", "..ST", "the user's activity or a stray end without a board does nothing"},
     };
     for (const auto& c : cases) EXPECT_EQ(run(c.events), c.actions) << c.why;
-}
-
-TEST(IdleOptions, TakesMinutesOrSecondsAndRefusesWhatIsNotAPositiveTime) {
-    std::string error;
-    EXPECT_EQ(parseOptions({}, error)->afterMs, 300000u);
-    EXPECT_EQ(parseOptions({"--after", "1.5"}, error)->afterMs, 90000u);
-    EXPECT_EQ(parseOptions({"--after-seconds", "2"}, error)->afterMs, 2000u);
-    for (const auto& bad : {std::vector<std::string>{"--after"},
-                            {"--after", "0"},
-                            {"--after", "-1"},
-                            {"--after", "5x"},
-                            {"--after", "nan"},
-                            {"--after", "1e9"},
-                            {"--later"}}) {
-        error.clear();
-        EXPECT_FALSE(parseOptions(bad, error)) << bad.back();
-        EXPECT_FALSE(error.empty());
-    }
 }
 
 }  // namespace
