@@ -40,7 +40,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "virtual-pointer: no Wayland compositor\n");
         return 1;
     }
-    wl_registry_add_listener(wl_display_get_registry(display), &kListener, nullptr);
+    wl_registry* registry = wl_display_get_registry(display);
+    wl_registry_add_listener(registry, &kListener, nullptr);
     wl_display_roundtrip(display);
     if (!manager) {
         std::fprintf(stderr, "virtual-pointer: no zwlr_virtual_pointer_manager_v1\n");
@@ -68,6 +69,11 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    wl_display_disconnect(display);  // the pointer goes with the connection
+    // Without the protocol's destroy request, the pointer goes with the connection.
+    zwlr_virtual_pointer_v1_destroy(pointer);
+    zwlr_virtual_pointer_manager_v1_destroy(manager);
+    if (seat) wl_seat_destroy(seat);
+    wl_registry_destroy(registry);
+    wl_display_disconnect(display);
     return 0;
 }
