@@ -26,7 +26,7 @@ packages=(
   mpd mpc sox libsox-fmt-base flac vorbis-tools
   # velmora-idle under real compositors: headless sway and mutter, screenshots, a key, the
   # board on Qt's Wayland platform
-  sway grim wtype mutter qt6-wayland
+  sway grim wtype mutter qt6-wayland python3-dbus
   "$@"
 )
 
