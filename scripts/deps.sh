@@ -24,8 +24,8 @@ packages=(
   clang-14 libclang-rt-14-dev libfuzzer-14-dev  # scripts/fuzz.sh (the runtimes are only recommended)
   libxcb1-dev xscreensaver lintian dpkg-dev
   mpd mpc sox libsox-fmt-base flac vorbis-tools
-  # velmora-idle under real compositors: headless sway and mutter, screenshots, a key, the
-  # board on Qt's Wayland platform
+  # velmora-idle under real compositors: headless sway and mutter, screenshots, keys (wtype;
+  # mutter's remote desktop through python3-dbus), the board on Qt's Wayland platform
   sway grim wtype mutter qt6-wayland python3-dbus
   "$@"
 )

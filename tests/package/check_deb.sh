@@ -65,7 +65,8 @@ sed -nE 's/^[^ ]+ #[0-9]+ (< .*)$/\1/p' "$work/transcript.log" | diff - <(printf
 status=0
 env -u WAYLAND_DISPLAY DBUS_SESSION_BUS_ADDRESS=unix:path=$work/no-bus "$root/usr/bin/velmora-idle" \
     2>"$work/idle.err" || status=$?
-[ "$status" = 2 ] && grep -q 'org_kde_kwin_idle.*org.gnome.Mutter.IdleMonitor' "$work/idle.err" ||
+[ "$status" = 2 ] && grep -q 'org_kde_kwin_idle' "$work/idle.err" &&
+    grep -q 'org.gnome.Mutter.IdleMonitor' "$work/idle.err" ||
     fail "velmora-idle without an idle watch: status $status, $(cat "$work/idle.err")"
 
 echo "$(basename "$deb"): $(stat -c %s "$deb") bytes, installed size $(dpkg-deb --field "$deb" Installed-Size) KiB"

@@ -143,9 +143,9 @@ int main(int argc, char** argv) {
     if (display && *display) setenv("QT_QPA_PLATFORM", "wayland;xcb", 0);
     if (!source) {
         std::fprintf(stderr,
-                     "velmora-idle: no idle watch to use. Looked for the Wayland protocols "
-                     "ext_idle_notifier_v1 and org_kde_kwin_idle (%s) and for GNOME's "
-                     "org.gnome.Mutter.IdleMonitor (%s).\n",
+                     "velmora-idle: found no idle watch to use\n"
+                     "  Wayland (ext_idle_notifier_v1, org_kde_kwin_idle): %s\n"
+                     "  GNOME (org.gnome.Mutter.IdleMonitor): %s\n",
                      whyNotWayland.c_str(), whyNotMutter.c_str());
         return 2;
     }

@@ -68,8 +68,8 @@ bool MutterIdle::watch(unsigned timeoutMs, std::string& whyNot) {
                                "t", uint64_t{timeoutMs});
     if (r >= 0) r = sd_bus_message_read(reply, "u", &idleWatch_);
     if (r < 0)
-        whyNot = std::string("the session bus has no ") + kService + " (" +
-                 (error.message ? error.message : std::strerror(-r)) + ")";
+        whyNot = std::string("not on the session bus: ") +
+                 (error.message ? error.message : std::strerror(-r));
     sd_bus_message_unref(reply);
     sd_bus_error_free(&error);
     return r >= 0;
@@ -129,7 +129,7 @@ std::unique_ptr<IdleSource> openMutterIdle(unsigned timeoutMs, IdleEvents& event
     sd_bus* bus = nullptr;
     const int r = sd_bus_open_user(&bus);
     if (r < 0) {
-        whyNot = std::string("no session bus (") + std::strerror(-r) + ")";
+        whyNot = std::string("no session bus: ") + std::strerror(-r);
         return nullptr;
     }
     auto source = std::make_unique<MutterIdle>(bus, events);

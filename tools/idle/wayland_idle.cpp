@@ -136,8 +136,7 @@ std::unique_ptr<IdleSource> openWaylandIdle(unsigned timeoutMs, IdleEvents& even
     }
     wl_display* display = wl_display_connect(nullptr);
     if (!display) {
-        whyNot =
-            std::string("no Wayland compositor at ") + name + " (" + std::strerror(errno) + ")";
+        whyNot = std::string("no Wayland compositor at ") + name + ": " + std::strerror(errno);
         return nullptr;
     }
     auto source = std::make_unique<WaylandIdle>(display, events);
