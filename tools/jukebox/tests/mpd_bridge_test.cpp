@@ -8,6 +8,8 @@
 #include <asio/streambuf.hpp>
 #include <asio/write.hpp>
 
+#include "loopback_client.h"
+#include "server.h"
 #include "temp_folder.h"
 
 namespace velmora::jukebox {
@@ -121,6 +123,72 @@ TEST(MpdBridge, HostileAnswersCostTheirConnectionThenTheBridgeFollowsMpd) {
     for (const std::string& line : log) lineLogged |= line.find("line longer") != std::string::npos;
     EXPECT_TRUE(lineLogged);
     bridge.stop();
+}
+
+// A cover that stalls in the middle of its chunk, or the whole small PNG.
+std::string pictured(const std::string& command, bool stall) {
+    if (!command.starts_with("albumart")) return good(command);
+    const std::string png = std::string("\x89PNG\r\n\x1A\n", 8) + "IHDR0000";
+    return "size: 16\nbinary: 16\n" + (stall ? png.substr(0, 5) : png + "\nOK\n");
+}
+
+struct Stall {
+    const char* what;
+    std::string password;
+    std::vector<StandInMpd::Script> scripts;  // the last one answers everything
+    const char* shown;                        // in the board's playing message at last
+};
+
+TEST(MpdBridge, AnMpdThatStallsIsDroppedAndTheBoardFollowsItAgain) {
+    const std::vector<Stall> stalls = {
+        {"silent after status",
+         "",
+         {[](const std::string& c) { return c == "status" ? good(c) : ""; }, good},
+         "\"1:01\""},
+        {"password never answered",
+         "secret",
+         {[](const std::string& c) { return c.starts_with("password") ? "" : good(c); }, good},
+         "\"1:01\""},
+        {"cover stops mid-chunk",
+         "",
+         {[](const std::string& c) { return pictured(c, false); },  // the control connection
+          [](const std::string& c) { return pictured(c, true); },
+          [](const std::string& c) { return pictured(c, false); }},
+         ".png\""},
+    };
+    for (const Stall& stall : stalls) {
+        SCOPED_TRACE(stall.what);
+        asio::io_context io;
+        StandInMpd mpd(io, stall.scripts);
+        testing::TempFolder covers;
+        MpdBridgeConfig config;
+        config.address = {stall.password, "127.0.0.1", mpd.port()};
+        config.coverFolder = covers.path();
+        config.replyTime = 200ms;
+        std::string log;
+        MpdBridge bridge(io, config, [&](const std::string& line) { log += line + "\n"; });
+        ServerConfig serverConfig;
+        serverConfig.port = 0;
+        Server server(io, bridge, serverConfig);
+        bridge.start(server);
+        testing::LoopbackClient board(io, server.endpoint().port());
+        board.write(
+            "VELMORA-LINK 1\nOPEN cdj type=devtx\nOPEN cdjr type=devrx\n"
+            "SEND cdj notify_playing_item[on]\n");
+
+        const auto deadline = std::chrono::steady_clock::now() + 5s;
+        std::optional<std::string> playing;
+        while ((playing = board.readLineStarting(
+                    "MSG cdjr playing[", std::chrono::duration_cast<std::chrono::milliseconds>(
+                                             deadline - std::chrono::steady_clock::now()))) &&
+               playing->find(stall.shown) == std::string::npos) {
+        }
+        EXPECT_TRUE(playing) << log;
+        EXPECT_GE(mpd.connections, stall.scripts.size());
+        EXPECT_NE(log.find("did not answer in time"), std::string::npos) << log;
+        bridge.stop();
+        server.stop();
+    }
 }
 
 }  // namespace
