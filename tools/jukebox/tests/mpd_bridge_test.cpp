@@ -125,47 +125,32 @@ TEST(MpdBridge, HostileAnswersCostTheirConnectionThenTheBridgeFollowsMpd) {
     bridge.stop();
 }
 
-// A cover that stalls in the middle of its chunk, or the whole small PNG.
-std::string pictured(const std::string& command, bool stall) {
-    if (!command.starts_with("albumart")) return good(command);
-    const std::string png = std::string("\x89PNG\r\n\x1A\n", 8) + "IHDR0000";
-    return "size: 16\nbinary: 16\n" + (stall ? png.substr(0, 5) : png + "\nOK\n");
-}
-
-struct Stall {
-    const char* what;
-    std::string password;
-    std::vector<StandInMpd::Script> scripts;  // the last one answers everything
-    const char* shown;                        // in the board's playing message at last
-};
-
+// Each stand-in stalls where an answer is owed; the connection after it answers everything.
 TEST(MpdBridge, AnMpdThatStallsIsDroppedAndTheBoardFollowsItAgain) {
-    const std::vector<Stall> stalls = {
-        {"silent after status",
-         "",
-         {[](const std::string& c) { return c == "status" ? good(c) : ""; }, good},
-         "\"1:01\""},
-        {"password never answered",
-         "secret",
-         {[](const std::string& c) { return c.starts_with("password") ? "" : good(c); }, good},
-         "\"1:01\""},
-        {"cover stops mid-chunk",
-         "",
-         {[](const std::string& c) { return pictured(c, false); },  // the control connection
-          [](const std::string& c) { return pictured(c, true); },
-          [](const std::string& c) { return pictured(c, false); }},
-         ".png\""},
+    const auto cover = [](std::size_t bytes) -> StandInMpd::Script {  // a PNG's answer, maybe cut
+        return [bytes](const std::string& c) {
+            const std::string answer = "size: 16\nbinary: 16\n\x89PNG\r\n\x1A\nIHDR0000\nOK\n";
+            return c.starts_with("albumart") ? answer.substr(0, bytes) : good(c);
+        };
     };
-    for (const Stall& stall : stalls) {
-        SCOPED_TRACE(stall.what);
+    const struct {
+        std::string password;
+        std::vector<StandInMpd::Script> scripts;
+        const char* shown;  // in the board's playing message at last
+    } stalls[] = {
+        {"", {[](const std::string& c) { return c == "status" ? good(c) : ""; }, good}, "1:01"},
+        {"pw",
+         {[](const std::string& c) { return c.starts_with("pass") ? "" : good(c); }, good},
+         "1:01"},
+        {"", {cover(99), cover(25), cover(99)}, ".png"}};  // control, cut cover, cover
+    for (const auto& stall : stalls) {
+        SCOPED_TRACE(&stall - stalls);
         asio::io_context io;
         StandInMpd mpd(io, stall.scripts);
         testing::TempFolder covers;
-        MpdBridgeConfig config;
-        config.address = {stall.password, "127.0.0.1", mpd.port()};
-        config.coverFolder = covers.path();
-        config.replyTime = 200ms;
-        std::string log;
+        std::string log, shown;
+        const MpdBridgeConfig config{
+            {stall.password, "127.0.0.1", mpd.port()}, covers.path(), "", 1 << 20, true, 200ms};
         MpdBridge bridge(io, config, [&](const std::string& line) { log += line + "\n"; });
         ServerConfig serverConfig;
         serverConfig.port = 0;
@@ -175,19 +160,13 @@ TEST(MpdBridge, AnMpdThatStallsIsDroppedAndTheBoardFollowsItAgain) {
         board.write(
             "VELMORA-LINK 1\nOPEN cdj type=devtx\nOPEN cdjr type=devrx\n"
             "SEND cdj notify_playing_item[on]\n");
-
-        const auto deadline = std::chrono::steady_clock::now() + 5s;
-        std::optional<std::string> playing;
-        while ((playing = board.readLineStarting(
-                    "MSG cdjr playing[", std::chrono::duration_cast<std::chrono::milliseconds>(
-                                             deadline - std::chrono::steady_clock::now()))) &&
-               playing->find(stall.shown) == std::string::npos) {
-        }
-        EXPECT_TRUE(playing) << log;
+        for (const auto until = std::chrono::steady_clock::now() + 5s;
+             shown.find(stall.shown) == std::string::npos &&
+             std::chrono::steady_clock::now() < until;)
+            shown = board.readLineStarting("MSG cdjr playing[", 500ms).value_or("");
+        EXPECT_NE(shown.find(stall.shown), std::string::npos) << log;
         EXPECT_GE(mpd.connections, stall.scripts.size());
         EXPECT_NE(log.find("did not answer in time"), std::string::npos) << log;
-        bridge.stop();
-        server.stop();
     }
 }
 
