@@ -11,18 +11,37 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh clang-14
 top=$PWD
 
-# The warnings of a build log that point into our sources. A path is absolute, or relative to the
+# Whether a path from a build log names one of our sources. It is absolute, or relative to the
 # folder the compiler ran in (ccache's base folder makes it so): "../../tools/x.cpp".
+ours() {
+  local file=$1
+  case $file in
+    /*) file=${file#"$top"/} ;;
+    *) while [[ $file == ../* || $file == ./* ]]; do file=${file#*/}; done ;;
+  esac
+  case $file in src/* | tools/* | tests/* | bench/* | fuzz/*) return 0 ;; esac
+  return 1
+}
+
+# The warnings of a build log that are ours: at a line of our sources, or in a system header where
+# the compiler inlined our code ("inlined from ... at tests/x.cpp:26:25").
 our_warnings() {
-  local line file
-  grep -E '^[^ :]+:[0-9]+(:[0-9]+)?: warning: ' "$1" | while IFS= read -r line; do
-    file=${line%%:*}
-    case $file in
-      /*) file=${file#"$top"/} ;;
-      *) while [[ $file == ../* || $file == ./* ]]; do file=${file#*/}; done ;;
-    esac
-    case $file in src/* | tools/* | tests/* | bench/* | fuzz/*) printf '%s\n' "$line" ;; esac
-  done | sort -u
+  local line inlined="" warning='^([^ :]+):[0-9]+(:[0-9]+)?: warning: '
+  local from='inlined from .* at ([^ :]+):[0-9]+'
+  while IFS= read -r line; do
+    if [[ $line =~ $warning ]]; then
+      if ours "${BASH_REMATCH[1]}"; then
+        printf '%s\n' "$line"
+      elif [ -n "$inlined" ]; then
+        printf '%s (inlined from %s)\n' "$line" "$inlined"
+      fi
+      inlined=""
+    elif [[ $line =~ $from ]] && ours "${BASH_REMATCH[1]}"; then
+      inlined=${line##* at }
+    elif [[ $line =~ ^\[ ]]; then
+      inlined=""
+    fi
+  done <"$1" | sort -u
 }
 
 failed=()
