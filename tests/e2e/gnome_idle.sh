@@ -12,7 +12,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 # Mutter refuses to run as root; it gets a session bus of its own.
 source "$here/user_session.sh"
 source "$here/wait_for.sh"
-as_ordinary_user "$board" "$jukebox" "$idle"
+run_from_copies "$board" "$jukebox" "$idle"
 if [ -z "${VELMORA_GNOME_BUS:-}" ]; then
     exec env VELMORA_GNOME_BUS=1 dbus-run-session -- "$0" "$@"
 fi

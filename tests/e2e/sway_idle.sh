@@ -13,9 +13,10 @@ board=$(realpath "$1") jukebox=$(realpath "$2") idle=$(realpath "$3") pointer=$(
 here=$(cd "$(dirname "$0")" && pwd)
 runs=${VELMORA_SWAY_RUNS:-1}
 
+# Sway refuses to run as root.
 source "$here/user_session.sh"
 source "$here/wait_for.sh"
-as_ordinary_user "$board" "$jukebox" "$idle" "$pointer"
+run_from_copies "$board" "$jukebox" "$idle" "$pointer"
 start_session "$jukebox"
 ms() { date +%s%3N; }
 

@@ -3,27 +3,31 @@
 # to an ordinary user, a private session (home, runtime folder, a demo jukebox service on
 # loopback) and the checks on the boards of that session. The script sets board and here first.
 
-# When root: copies the programs given (the board's helper too) and these scripts where an
-# ordinary user reaches them, and runs the calling script again as that user with the copies.
-as_ordinary_user() {
-    [ "$(id -u)" = 0 ] || return 0
+# Copies the programs given (the board's helper too) and these scripts into a folder of the test's
+# own, and runs the calling script again with the copies: as an ordinary user when root, who may
+# not reach the build tree. Each test's boards are then told from any other's by their path.
+run_from_copies() {
+    [ -z "${VELMORA_E2E_WORK:-}" ] || return 0
     local work copies=() program
     work=$(mktemp -d "${TMPDIR:-/tmp}/velmora-e2e.XXXXXX")
     mkdir "$work/bin" "$work/e2e"
     cp "$@" "$work/bin/"
     [ -x "$(dirname "$1")/velmora-metafile" ] && cp "$(dirname "$1")/velmora-metafile" "$work/bin/"
     cp "$here"/*.sh "$work/e2e/"
-    chown -R nobody:nogroup "$work"
-    chmod 755 "$work"
     for program in "$@"; do copies+=("$work/bin/$(basename "$program")"); done
-    exec setpriv --reuid=nobody --regid=nogroup --clear-groups env VELMORA_E2E_WORK="$work" \
-        "$work/e2e/$(basename "$0")" "${copies[@]}"
+    local as=()
+    if [ "$(id -u)" = 0 ]; then
+        chown -R nobody:nogroup "$work"
+        chmod 755 "$work"
+        as=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+    fi
+    exec "${as[@]}" env VELMORA_E2E_WORK="$work" "$work/e2e/$(basename "$0")" "${copies[@]}"
 }
 
 # The session: $work, a private home and runtime folder, the demo jukebox writing
 # $work/transcript.log. Everything started later goes into pids and ends with the script.
 start_session() {  # jukebox
-    work=${VELMORA_E2E_WORK:-$(mktemp -d "${TMPDIR:-/tmp}/velmora-e2e.XXXXXX")}
+    work=$VELMORA_E2E_WORK
     pids=()
     trap cleanup EXIT
     export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_RUNTIME_DIR=$work/run
@@ -56,7 +60,7 @@ until_true() {  # seconds, command...: until the command succeeds
     done
 }
 count() { grep -c "$1" "$2" || true; }
-boards() { pgrep -u "$(id -u)" -xc "$(basename "$board")" || true; }
+boards() { pgrep -fc "^$board /S" || true; }
 boards_are() { [ "$(boards)" = "$1" ]; }
 # Every board that connected has ended with its shutdown lines.
 all_closed() { [ "$(count '< CLOSE cdjr$' "$work/transcript.log")" = "$(count '< VELMORA-LINK' "$work/transcript.log")" ]; }
