@@ -234,10 +234,20 @@ Section "Velmora2000"
   Exec '"$INSTDIR\${BACKGROUND_EXE}" $1'
 SectionEnd
 
-; Deletes a file; one still in use is reported, so that nothing is left unsaid.
+; Deletes a file, trying for up to 3 s while a program that has just ended still holds it; one
+; still in use after that is reported.
 !macro RemoveFile PATH
-  ClearErrors
-  Delete "${PATH}"
+  StrCpy $R9 0
+  ${Do}
+    ClearErrors
+    Delete "${PATH}"
+    ${IfNot} ${Errors}
+    ${OrIf} $R9 >= 30
+      ${ExitDo}
+    ${EndIf}
+    Sleep 100
+    IntOp $R9 $R9 + 1
+  ${Loop}
   ${If} ${Errors}
     DetailPrint "Could not remove ${PATH}: it is in use."
     SetErrorLevel 1
@@ -282,4 +292,5 @@ Section "Uninstall"
   ; velmora-jukebox's covers and log.
   RMDir /r "$LOCALAPPDATA\velmora-jukebox"
   DeleteRegKey HKCU "${UNINSTALL_KEY}"
+  DeleteRegKey /ifempty HKCU "Software\Microsoft\Windows\CurrentVersion\Uninstall"
 SectionEnd

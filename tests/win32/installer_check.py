@@ -117,12 +117,20 @@ def lnk_arguments(path):
             text = data[at + 2:at + 2 + size].decode("utf-16-le" if unicode else "latin-1")
             at += 2 + size
             if bit == 0x20:
-                return text
+                return text.rstrip("\0")  # Wine counts the terminating NUL
     return None
 
 
-def jukebox_processes():
-    """Linux ids of this prefix's velmora-jukebox processes (the service and its launcher)."""
+def processes(name=b"\\velmora-jukebox", seconds=0):
+    """Linux ids of this prefix's processes whose command names `name` (by default the service
+    and its starter), after waiting up to `seconds` for there to be none."""
+    deadline = time.monotonic() + seconds
+    while (found := running(name)) and time.monotonic() < deadline:
+        time.sleep(0.2)
+    return found
+
+
+def running(name):
     found = []
     for proc in glob.glob("/proc/[0-9]*"):
         try:
@@ -130,9 +138,9 @@ def jukebox_processes():
             environ = open(proc + "/environ", "rb").read()
         except OSError:
             continue
-        if (b"velmora-jukebox" in command and b"--stop" not in command
+        if (name in command and b"--stop" not in command
                 and f"WINEPREFIX={PREFIX}\0".encode() in environ):
-            found.append(int(proc[6:]))
+            found.append(command.replace(b"\0", b" ").decode("utf-8", "replace").strip())
     return found
 
 
@@ -224,16 +232,21 @@ def main(setup, pairs):
     arguments = lnk_arguments(link) if os.path.exists(link) else None
     wine("start", link.replace(PREFIX + "/drive_c/", "C:\\").replace("/", "\\"), timeout=30)
     dialog = window("Velmora2000 Options", 30)
-    if dialog:
-        subprocess.run(["xdotool", "windowfocus", "--sync", dialog], check=False)
-        subprocess.run(["xdotool", "key", "space"], check=False)  # "OK" has the focus
+    for _ in range(3):  # "OK" has the focus; the window takes the keyboard once it is up
+        if not window("Velmora2000 Options", 1):
+            break
+        time.sleep(1)
+        subprocess.run(["xdotool", "search", "--name", "^Velmora2000 Options$", "windowfocus",
+                        "--sync", "key", "space"], stderr=subprocess.DEVNULL, check=False)
+    options_left = processes(b"\\Velmora2000.scr", 20)
     check("the Start-menu entry opens the options", [
         arguments != "/c" and f"the shortcut passes {arguments!r}",
-        not dialog and "no window \"Velmora2000 Options\""])
+        not dialog and "no window \"Velmora2000 Options\"",
+        options_left and "\"OK\" does not end the options"])
 
-    started = jukebox_processes()
+    started = processes()
     wine(background, "--stop", timeout=30)
-    stopped = jukebox_processes()
+    stopped = processes(seconds=5)
     # The log-on entry's command as Windows would run it, on a port of the test's own.
     port = free_port()
     program, _, options = run[1:].partition('" ')
@@ -248,7 +261,10 @@ def main(setup, pairs):
 
     start = time.monotonic()
     wine(FOLDER + "\\Uninstall.exe", "/S")
-    subprocess.run(["wineserver", "-w"], env=ENV, timeout=120, check=False)
+    try:
+        subprocess.run(["wineserver", "-w"], env=ENV, timeout=60, check=False)
+    except subprocess.TimeoutExpired:
+        print("Wine's server was still busy after 60 s")
     uninstall_time = time.monotonic() - start
     service.wait(timeout=10)
 
@@ -257,7 +273,7 @@ def main(setup, pairs):
     left = [p for p in (folder, link, cache) if os.path.exists(p)]
     check("uninstall: nothing left, the old screen saver back", [
         left and f"left {left}",
-        jukebox_processes() and "the service still runs",
+        processes(seconds=5) and "the service still runs",
         desktop.get("SCRNSAVE.EXE") != OLD_SAVER and f"SCRNSAVE.EXE {desktop.get('SCRNSAVE.EXE')!r}",
         *registry_diff(user_before, user_after, allowed=(SETTINGS,))])
     check("HKEY_LOCAL_MACHINE unchanged", registry_diff(machine_before, machine_after))
