@@ -6,7 +6,7 @@
 ;
 ; Built by packaging/windows/CMakeLists.txt:
 ;   makensis -DVERSION=1.0 -DOUTFILE=... -DSCR=... -DJUKEBOX=... -DBACKGROUND=...
-;            -DLICENCE=... -DRUNTIME_LICENCE=... velmora2000.nsi
+;            -DLICENCE=... -DRUNTIME_LICENCE=... -DICON=... velmora2000.nsi
 ; Silent installs take the choices of the options page on the command line:
 ;   Velmora2000-Setup-1.0.exe /S [/MODE=demo|mpd] [/MPD=host[:port]] [/D=folder]
 
@@ -44,6 +44,8 @@ VIAddVersionKey "LegalCopyright" "MIT licence"
 !include MUI2.nsh
 
 !define MUI_ABORTWARNING
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
 !insertmacro MUI_PAGE_DIRECTORY
 Page custom OptionsPage OptionsLeave
 !insertmacro MUI_PAGE_INSTFILES
