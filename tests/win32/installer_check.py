@@ -28,10 +28,11 @@ RUN = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"
 UNINSTALL = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Velmora2000"
 # What the options dialog's "OK" writes: the user's own settings, which uninstalling keeps.
 SETTINGS = "HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings"
-# Keys Wine itself rewrites as programs run (its own, and the fonts it finds on Linux).
+# Keys Wine itself rewrites as programs run: its own, its devices and the fonts it finds.
 VOLATILE = ("HKEY_CURRENT_USER\\Software\\Wine", "HKEY_LOCAL_MACHINE\\Software\\Wine",
             "HKEY_CURRENT_USER\\Volatile Environment",
             "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Class",
+            "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\DeviceClasses",
             "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Video",
             "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\ServiceCurrent")
 FONTS = "\\CurrentVersion\\Fonts"
@@ -261,12 +262,11 @@ def main(setup, pairs):
 
     start = time.monotonic()
     wine(FOLDER + "\\Uninstall.exe", "/S")
-    try:
-        subprocess.run(["wineserver", "-w"], env=ENV, timeout=60, check=False)
+    try:  # the uninstaller runs on from a copy of itself: wait for every program to end
+        subprocess.run(["wineserver", "-w"], env=ENV, timeout=30, check=False)
     except subprocess.TimeoutExpired:
-        print("Wine's server was still busy after 60 s")
+        print("programs were still running 30 s after the uninstall began")
     uninstall_time = time.monotonic() - start
-    service.wait(timeout=10)
 
     user_after, machine_after = export("HKEY_CURRENT_USER"), export("HKEY_LOCAL_MACHINE")
     desktop = user_after.get(DESKTOP, {})
@@ -277,6 +277,7 @@ def main(setup, pairs):
         desktop.get("SCRNSAVE.EXE") != OLD_SAVER and f"SCRNSAVE.EXE {desktop.get('SCRNSAVE.EXE')!r}",
         *registry_diff(user_before, user_after, allowed=(SETTINGS,))])
     check("HKEY_LOCAL_MACHINE unchanged", registry_diff(machine_before, machine_after))
+    service.kill()
 
     print(f"installer: {os.path.getsize(setup)} bytes")
     print(f"silent install under Wine: {install_time:.1f} s")
