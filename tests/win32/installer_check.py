@@ -20,7 +20,9 @@ import tempfile
 import time
 
 PREFIX = os.environ["WINEPREFIX"]
-ENV = dict(os.environ, LC_ALL="C.UTF-8", WINEDEBUG="-all")
+# No menu entries on the Linux desktop for the shortcut (winemenubuilder).
+ENV = dict(os.environ, LC_ALL="C.UTF-8", WINEDEBUG="-all",
+           WINEDLLOVERRIDES=os.environ.get("WINEDLLOVERRIDES", "") + ";winemenubuilder.exe=d")
 FOLDER = "C:\\Prøve Mappe\\Velmora2000"  # a folder the user picked
 OLD_SAVER = "C:\\Savers\\Blåbær.scr"
 DESKTOP = "HKEY_CURRENT_USER\\Control Panel\\Desktop"
