@@ -22,8 +22,6 @@ ManifestDPIAware true
 !define SETTINGS_KEY "Software\VB and VBA Program Settings"
 !define BACKGROUND_EXE "velmora-jukebox-background.exe"
 !define OPTIONS_LINK "$SMPROGRAMS\Velmora2000 Options.lnk"
-!define SPI_SETSCREENSAVEACTIVE 17
-!define SPIF_UPDATE_AND_SEND 3  ; SPIF_UPDATEINIFILE | SPIF_SENDCHANGE
 
 Name "Velmora2000"
 OutFile "${OUTFILE}"
@@ -52,6 +50,12 @@ Page custom OptionsPage OptionsLeave
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
+
+; Writes ScreenSaveActive and tells the running session: SystemParametersInfo with
+; SPI_SETSCREENSAVEACTIVE (17), SPIF_UPDATEINIFILE | SPIF_SENDCHANGE (3).
+!macro SetScreenSaveActive ON
+  System::Call 'user32::SystemParametersInfoW(i 17, i ${ON}, p 0, i 3)'
+!macroend
 
 Var Mode        ; "demo" or "mpd"
 Var MpdAddress  ; host[:port], with "password@" before it if MPD asks for one
@@ -147,8 +151,8 @@ Function OptionsPage
   Pop $MpdRadio
   ${NSD_CreateText} 12u 58u 60% 12u "$MpdAddress"
   Pop $MpdText
-  ${NSD_CreateLabel} 12u 74u 88% 30u \
-    "A host name or address, with :port when it is not 6600; a password, if MPD asks for one, goes before an @ (secret@music.lan)."
+  ${NSD_CreateLabel} 12u 74u 88% 30u "A host name or address, with :port when it is not 6600; \
+    a password, if MPD asks for one, goes before an @ (secret@music.lan)."
   Pop $0
   ${NSD_OnClick} $DemoRadio OptionsRadioClicked
   ${NSD_OnClick} $MpdRadio OptionsRadioClicked
@@ -208,7 +212,7 @@ Section "Velmora2000"
   GetFullPathName /SHORT $0 "$INSTDIR\Velmora2000.scr"
   WriteRegStr HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE" "$0"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "ScreenSaver" "$0"
-  System::Call 'user32::SystemParametersInfoW(i ${SPI_SETSCREENSAVEACTIVE}, i 1, p 0, i ${SPIF_UPDATE_AND_SEND})'
+  !insertmacro SetScreenSaveActive 1
 
   CreateShortcut "${OPTIONS_LINK}" "$INSTDIR\Velmora2000.scr" "/c" "$INSTDIR\Velmora2000.scr" 0
 
@@ -272,11 +276,7 @@ Section "Uninstall"
     ${Else}
       WriteRegStr HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE" "$2"
     ${EndIf}
-    ${If} $3 == "1"
-      System::Call 'user32::SystemParametersInfoW(i ${SPI_SETSCREENSAVEACTIVE}, i 1, p 0, i ${SPIF_UPDATE_AND_SEND})'
-    ${Else}
-      System::Call 'user32::SystemParametersInfoW(i ${SPI_SETSCREENSAVEACTIVE}, i 0, p 0, i ${SPIF_UPDATE_AND_SEND})'
-    ${EndIf}
+    !insertmacro SetScreenSaveActive $3  ; "" (none before) is 0
     ${If} $3 == ""
       DeleteRegValue HKCU "${DESKTOP_KEY}" "ScreenSaveActive"
     ${EndIf}
