@@ -128,12 +128,11 @@ def window(title, seconds):
 
 def main(setup, pairs):
     expected = dict(pair.split("=", 1) for pair in pairs)
+    wine("wineboot", "-i", timeout=300)
     folder = os.path.join(PREFIX, "drive_c", *FOLDER[3:].split("\\"))
     profile = next(p for p in glob.glob(PREFIX + "/drive_c/users/*/AppData"))
     link = profile + "/Roaming/Microsoft/Windows/Start Menu/Programs/Velmora2000 Options.lnk"
     cache = profile + "/Local/velmora-jukebox"
-
-    wine("wineboot", "-i", timeout=300)
     reg = os.path.join(tempfile.mkdtemp(), "saver.reg")
     with open(reg, "w", encoding="utf-16") as f:
         f.write(f'Windows Registry Editor Version 5.00\r\n\r\n[{DESKTOP}]\r\n'
