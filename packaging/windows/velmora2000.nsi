@@ -5,7 +5,7 @@
 ; saver the user had.
 ;
 ; Built by packaging/windows/CMakeLists.txt:
-;   makensis -DVERSION=1.0 -DOUTFILE=... -DSCR=... -DJUKEBOX=... -DBACKGROUND=...
+;   makensis -DVERSION=1.0 -DVERSION_QUAD=1.0.0.0 -DOUTFILE=... -DSCR=... -DJUKEBOX=... -DBACKGROUND=...
 ;            -DLICENCE=... -DRUNTIME_LICENCE=... -DICON=... velmora2000.nsi
 ; Silent installs take the choices of the options page on the command line:
 ;   Velmora2000-Setup-1.0.exe /S [/MODE=demo|mpd] [/MPD=host[:port]] [/D=folder]
@@ -19,7 +19,6 @@ ManifestDPIAware true
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Velmora2000"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define DESKTOP_KEY "Control Panel\Desktop"
-!define SETTINGS_KEY "Software\VB and VBA Program Settings"
 !define BACKGROUND_EXE "velmora-jukebox-background.exe"
 !define OPTIONS_LINK "$SMPROGRAMS\Velmora2000 Options.lnk"
 
@@ -29,7 +28,7 @@ InstallDir "$LOCALAPPDATA\Programs\Velmora2000"
 InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
 BrandingText "Velmora2000 ${VERSION}"
 
-VIProductVersion "${VERSION}.0.0"
+VIProductVersion "${VERSION_QUAD}"
 VIAddVersionKey "ProductName" "Velmora2000"
 VIAddVersionKey "FileDescription" "Velmora2000 Setup"
 VIAddVersionKey "FileVersion" "${VERSION}"

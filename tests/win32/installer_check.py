@@ -24,12 +24,13 @@ OLD_SAVER = "C:\\Savers\\Blåbær.scr"
 DESKTOP = "HKEY_CURRENT_USER\\Control Panel\\Desktop"
 WINDOWS = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion"
 # Not compared: the settings the options dialog's "OK" writes (the user's, which uninstalling
-# keeps), and what Wine itself rewrites: its own keys, its devices' and the fonts it finds.
-MACHINE = "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\"
-IGNORED = ("HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings",
-           "HKEY_CURRENT_USER\\Software\\Wine", "HKEY_CURRENT_USER\\Volatile Environment",
-           "HKEY_LOCAL_MACHINE\\Software\\Wine", MACHINE + "Class", MACHINE + "DeviceClasses",
-           MACHINE + "Video", MACHINE + "ServiceCurrent")
+# keeps), and what Wine itself writes as programs run: its own keys, the hardware it finds (which
+# Windows rebuilds at each start), the fonts, and the devices' state.
+IGNORED = ("HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings", "\\Software\\Wine",
+           "HKEY_CURRENT_USER\\Volatile Environment", "HKEY_LOCAL_MACHINE\\Hardware",
+           "\\Hardware Profiles\\Current", "\\NetworkCards", "\\CurrentVersion\\Fonts",
+           *("\\CurrentControlSet\\Control\\" + key
+             for key in ("Class", "DeviceClasses", "Video", "ServiceCurrent")))
 failures = 0
 
 
@@ -73,7 +74,7 @@ def diff(before, after):
     """What changed, value by value, outside the keys not compared."""
     changes = []
     for key in sorted(set(before) | set(after)):
-        if key.startswith(IGNORED) or key.endswith("\\CurrentVersion\\Fonts"):
+        if any(part in key for part in IGNORED):
             continue
         if (key in before) != (key in after):
             changes.append(f"{key} {'removed' if key in before else 'added'}")
@@ -129,6 +130,7 @@ def window(title, seconds):
 def main(setup, pairs):
     expected = dict(pair.split("=", 1) for pair in pairs)
     wine("wineboot", "-i", timeout=300)
+    subprocess.run(["wineserver", "-w"], env=ENV, timeout=60, check=False)
     folder = os.path.join(PREFIX, "drive_c", *FOLDER[3:].split("\\"))
     profile = next(p for p in glob.glob(PREFIX + "/drive_c/users/*/AppData"))
     link = profile + "/Roaming/Microsoft/Windows/Start Menu/Programs/Velmora2000 Options.lnk"
