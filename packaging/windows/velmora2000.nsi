@@ -103,6 +103,10 @@ Function .onInit
     StrCpy $Mode $0
   ${EndIf}
 
+  ${If} $MpdAddress == ""
+    StrCpy $MpdAddress "localhost"
+  ${EndIf}
+
   StrCpy $R1 ""
   ${If} $Mode == "demo"
     StrCpy $Mode "demo"
@@ -110,7 +114,7 @@ Function .onInit
     StrCpy $Mode "mpd"
     Call CheckAddress
     ${If} ${Errors}
-      StrCpy $R1 "/MODE=mpd needs /MPD=host or /MPD=host:port, without spaces or quotes."
+      StrCpy $R1 "/MPD= takes host or host:port, without spaces or quotes."
     ${EndIf}
   ${Else}
     StrCpy $R1 "/MODE= takes demo or mpd, not $\"$Mode$\"."
@@ -121,9 +125,6 @@ Function .onInit
     ${EndIf}
     SetErrorLevel 2
     Quit
-  ${EndIf}
-  ${If} $MpdAddress == ""
-    StrCpy $MpdAddress "localhost"
   ${EndIf}
 FunctionEnd
 
@@ -290,6 +291,7 @@ Section "Uninstall"
   !insertmacro RemoveFile "$INSTDIR\MinGW-w64-runtime.txt"
   !insertmacro RemoveFile "$INSTDIR\Uninstall.exe"
   RMDir "$INSTDIR"  ; only when empty: the folder may be one the user keeps other things in
+  RMDir "$LOCALAPPDATA\Programs"  ; made by the install into the default folder, if it was not there
   ; velmora-jukebox's covers and log.
   RMDir /r "$LOCALAPPDATA\velmora-jukebox"
   DeleteRegKey HKCU "${UNINSTALL_KEY}"
