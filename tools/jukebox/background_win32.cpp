@@ -83,6 +83,8 @@ int run(const wchar_t* arguments) {
     const HANDLE stop = CreateEventW(nullptr, TRUE, FALSE, kStopName);
     const HANDLE running = CreateMutexW(nullptr, TRUE, kRunningName);
     if (!stop || !running || GetLastError() == ERROR_ALREADY_EXISTS) return 0;
+    // A stop still set for the one before (ending as a reinstall starts this one) is not ours.
+    ResetEvent(stop);
 
     // In a job that ends with this process: velmora-jukebox never outlives it.
     const HANDLE job = CreateJobObjectW(nullptr, nullptr);
