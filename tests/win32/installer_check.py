@@ -117,16 +117,6 @@ def greeting(port):
     return f"nothing on port {port}"
 
 
-def window(title, seconds):
-    deadline = time.monotonic() + seconds
-    while True:
-        found = subprocess.run(["xdotool", "search", "--name", f"^{title}$"],
-                               capture_output=True, text=True, check=False).stdout.split()
-        if found or time.monotonic() > deadline:
-            return found
-        time.sleep(0.2)
-
-
 def main(setup, pairs):
     expected = dict(pair.split("=", 1) for pair in pairs)
     wine("wineboot", "-i", timeout=300)
@@ -174,13 +164,14 @@ def main(setup, pairs):
 
     # Without "/c" the .scr would show no window.
     wine("start", "C:\\" + os.path.relpath(link, PREFIX + "/drive_c").replace("/", "\\"))
-    dialog = window("Velmora2000 Options", 30)
-    for _ in range(3):  # "OK" has the focus once the window takes the keyboard
-        if not window("Velmora2000 Options", 1):
-            break
-        time.sleep(1)
-        subprocess.run(["xdotool", "search", "--name", "^Velmora2000 Options$", "windowfocus",
-                        "--sync", "key", "space"], stderr=subprocess.DEVNULL, check=False)
+    search = ["xdotool", "search", "--sync", "--name", "^Velmora2000 Options$"]
+    try:
+        dialog = subprocess.run(search, capture_output=True, timeout=30, check=False).stdout
+        time.sleep(1)  # "OK" has the focus once the window takes the keyboard
+        subprocess.run(search + ["windowfocus", "--sync", "key", "space"], timeout=10,
+                       stderr=subprocess.DEVNULL, check=False)
+    except subprocess.TimeoutExpired:
+        dialog = None
     check("the Start-menu entry opens the options", [
         not dialog and "no window \"Velmora2000 Options\"",
         processes(b"\\Velmora2000.scr", 20) and "\"OK\" does not end the options"])
