@@ -24,6 +24,6 @@ while IFS= read -r f; do
   else
     sed -i "1i $line" "$f"
   fi
-done < <(git ls-files -- '*.cpp' '*.h' '*.rc' '*.sh' '*.py' '*.cmake' 'CMakeLists.txt' '*/CMakeLists.txt' '.ci/run')
+done < <(git ls-files -- '*.cpp' '*.h' '*.rc' '*.nsi' '*.sh' '*.py' '*.cmake' 'CMakeLists.txt' '*/CMakeLists.txt' '.ci/run')
 
 exit "$missing"

@@ -11,9 +11,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
-# The Linux build's packages, and the cross compiler, GoogleTest's sources, Wine and pefile.
+# The Linux build's packages, and the cross compiler, GoogleTest's sources, Wine, pefile and NSIS.
 scripts/deps.sh g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine wine64 \
-  python3-pefile
+  python3-pefile nsis
 python=/usr/bin/python3  # Debian's, which has pefile
 
 work=$(mktemp -d /tmp/velmora-win32.XXXXXX)
@@ -206,6 +206,19 @@ wait "$c_job" 2>/dev/null || true
 wine reg query "$settings\\Velmora2000" /s >"$work/settings.txt" 2>/dev/null || true
 if [ -n "$wid" ] && "$python" tests/win32/wine_checks.py settings "$work/settings.txt"; then
   pass "/C: OK writes the eleven values"; else fail "/C: OK writes the eleven values"; fi
+
+echo "== The installer: silent install and uninstall in a Wine prefix of its own"
+build=$root/build/win32-mingw
+cached() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
+runtime_licence=$(cached VELMORA_MINGW_RUNTIME_LICENCE)
+if WINEPREFIX=$work/installer-prefix "$python" tests/win32/installer_check.py \
+  "$build/Velmora2000-Setup-$(cached CMAKE_PROJECT_VERSION).exe" \
+  "Velmora2000.scr=$scr" "velmora-jukebox.exe=$build/tools/jukebox/velmora-jukebox.exe" \
+  "velmora-jukebox-background.exe=$build/tools/jukebox/velmora-jukebox-background.exe" \
+  "LICENSE.txt=$root/LICENSE" "MinGW-w64-runtime.txt=$runtime_licence" >"$work/installer.txt" 2>&1
+then pass "installer: install, service, shortcut, uninstall"; else
+  fail "installer: install, service, shortcut, uninstall"; fi
+cat "$work/installer.txt"
 
 echo "== Figures"
 size=$(stat -c %s "$scr")
