@@ -3,7 +3,7 @@
 include(GNUInstallDirs)
 
 # The programs, side by side in bin: the board finds its helpers beside itself.
-foreach(program velmora2000 velmora-jukebox velmora-metafile)
+foreach(program velmora2000 velmora-jukebox velmora-metafile velmora-idle)
   if(TARGET ${program})
     install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   endif()
@@ -16,7 +16,9 @@ install(FILES ${VELMORA_PACKAGING_DIR}/velmora2000.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/xscreensaver/config)
 install(FILES ${VELMORA_PACKAGING_DIR}/velmora2000.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# User units, disabled until the user enables them.
 install(FILES ${VELMORA_PACKAGING_DIR}/velmora-jukebox.service
+              ${VELMORA_PACKAGING_DIR}/velmora-idle.service
         DESTINATION lib/systemd/user)
 install(FILES ${VELMORA_PACKAGING_DIR}/copyright ${CMAKE_CURRENT_SOURCE_DIR}/docs/linux.md
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/velmora2000)
@@ -30,7 +32,8 @@ find_program(GZIP_PROGRAM gzip REQUIRED)
 set(VELMORA_PACKED ${CMAKE_CURRENT_BINARY_DIR}/packed)
 configure_file(${VELMORA_PACKAGING_DIR}/changelog.Debian.in ${VELMORA_PACKED}/changelog.Debian @ONLY)
 set(VELMORA_PACKED_FILES)
-foreach(source docs/man/velmora2000.1 docs/man/velmora-jukebox.1 ${VELMORA_PACKED}/changelog.Debian)
+foreach(source docs/man/velmora2000.1 docs/man/velmora-jukebox.1 docs/man/velmora-idle.1
+               ${VELMORA_PACKED}/changelog.Debian)
   get_filename_component(name ${source} NAME)
   get_filename_component(source ${source} ABSOLUTE)
   add_custom_command(OUTPUT ${VELMORA_PACKED}/${name}.gz
@@ -40,6 +43,7 @@ foreach(source docs/man/velmora2000.1 docs/man/velmora-jukebox.1 ${VELMORA_PACKE
 endforeach()
 add_custom_target(velmora_packed_docs ALL DEPENDS ${VELMORA_PACKED_FILES})
 install(FILES ${VELMORA_PACKED}/velmora2000.1.gz ${VELMORA_PACKED}/velmora-jukebox.1.gz
+              ${VELMORA_PACKED}/velmora-idle.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${VELMORA_PACKED}/changelog.Debian.gz
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/velmora2000)
@@ -59,8 +63,9 @@ from a jukebox service over a small text protocol on TCP, and launches an
 ordinary screen saver when the service stops answering.
 
 The package holds the board (velmora2000), which also runs as an
-XScreenSaver display mode, and the service (velmora-jukebox), which plays
-built-in demo discs, an M3U playlist, or follows an MPD server.")
+XScreenSaver display mode, the service (velmora-jukebox), which plays
+built-in demo discs, an M3U playlist, or follows an MPD server, and
+velmora-idle, which shows the board when a Wayland or GNOME session is idle.")
 set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -68,6 +73,8 @@ set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # What no library pulls in: the board's font (Arial's metrics) draws every text.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation")
+# On Wayland the board runs on Qt's Wayland platform.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver, mpd")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

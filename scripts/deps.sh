@@ -10,6 +10,9 @@ packages=(
   cmake g++ make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libasio-dev
+  # Wayland: client code generated from the protocols' XML, Qt's native interface for the board's
+  # surface, sd-bus for GNOME's idle monitor
+  libwayland-dev wayland-protocols plasma-wayland-protocols qt6-base-private-dev libsystemd-dev
   # the metafile helper: WMF through libwmf, EMF through libemf2svg and Qt's SVG renderer,
   # no network through seccomp
   qt6-svg-dev libwmf-dev libemf2svg-dev libseccomp-dev
@@ -21,6 +24,9 @@ packages=(
   clang-14 libclang-rt-14-dev libfuzzer-14-dev  # scripts/fuzz.sh (the runtimes are only recommended)
   libxcb1-dev xscreensaver lintian dpkg-dev
   mpd mpc sox libsox-fmt-base flac vorbis-tools
+  # velmora-idle under real compositors: headless sway and mutter, screenshots, keys (wtype;
+  # mutter's remote desktop through python3-dbus), the board on Qt's Wayland platform
+  sway grim wtype mutter qt6-wayland python3-dbus
   "$@"
 )
 

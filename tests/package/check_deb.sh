@@ -20,9 +20,10 @@ fail() {
 
 # 1. The files a user and XScreenSaver look for.
 dpkg-deb --contents "$deb" | awk '{ print $6 }' | sed 's|^\./|/|' >"$work/contents"
-for path in /usr/bin/velmora2000 /usr/bin/velmora-jukebox \
+for path in /usr/bin/velmora2000 /usr/bin/velmora-jukebox /usr/bin/velmora-idle \
     /usr/share/xscreensaver/config/velmora2000.xml /usr/share/applications/velmora2000.desktop \
     /usr/share/man/man1/velmora2000.1.gz /usr/share/man/man1/velmora-jukebox.1.gz \
+    /usr/share/man/man1/velmora-idle.1.gz /usr/lib/systemd/user/velmora-idle.service \
     /usr/lib/systemd/user/velmora-jukebox.service /usr/share/doc/velmora2000/copyright; do
     grep -qx "$path" "$work/contents" || fail "the package lacks $path"
 done
@@ -59,6 +60,14 @@ sed -nE 's/^[^ ]+ #[0-9]+ (< .*)$/\1/p' "$work/transcript.log" | diff - <(printf
     '< SEND cdj echo[cdjon]' '< SEND cdj notify_playing_item[off]' \
     '< SEND cdj notify_playing_timecode[off]' '< CLOSE cdj' '< CLOSE cdjr') ||
     fail "the installed board's conversation differs"
+
+# 5. velmora-idle with neither a Wayland compositor nor a session bus says what it looked for.
+status=0
+env -u WAYLAND_DISPLAY DBUS_SESSION_BUS_ADDRESS=unix:path=$work/no-bus "$root/usr/bin/velmora-idle" \
+    2>"$work/idle.err" || status=$?
+[ "$status" = 2 ] && grep -q 'org_kde_kwin_idle' "$work/idle.err" &&
+    grep -q 'org.gnome.Mutter.IdleMonitor' "$work/idle.err" ||
+    fail "velmora-idle without an idle watch: status $status, $(cat "$work/idle.err")"
 
 echo "$(basename "$deb"): $(stat -c %s "$deb") bytes, installed size $(dpkg-deb --field "$deb" Installed-Size) KiB"
 echo "package: 1 passed, 0 failed"

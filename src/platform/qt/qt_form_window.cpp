@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <algorithm>
+#include <cstdio>
 
 #include "platform/qt/qt_colours.h"
 #include "platform/qt/qt_picture_box.h"
@@ -264,7 +265,27 @@ void QtFormWindow::placeTopmost(int x, int y, int width, int height) {
     }
     setWindowFlags(windowFlags() | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     setGeometry(x, y, width, height);
-    show();
+    if (onWayland())
+        showFullScreenOnWayland();
+    else
+        show();
+}
+
+// A Wayland compositor places windows itself and knows no "topmost": only a full-screen request
+// covers the screen. One board per session, so that an idle watcher firing again cannot stack
+// boards: a second one closes at once, through the core as any close does.
+void QtFormWindow::showFullScreenOnWayland() {
+    sessionLock_ = SessionLock::take();
+    if (!sessionLock_) {
+        std::fprintf(stderr, "velmora2000: a board already shows in this session (%s)\n",
+                     sessionLockPath().c_str());
+        QMetaObject::invokeMethod(
+            this, [this] { events_.closeRequested(); }, Qt::QueuedConnection);
+        return;
+    }
+    showFullScreen();
+    focusFirstTabStop();
+    idleInhibit_ = WaylandIdleInhibit::create(windowHandle());
 }
 
 void QtFormWindow::show() {

@@ -10,10 +10,13 @@
 
 #include <QWidget>
 #include <QWindow>
+#include <memory>
 #include <vector>
 
 #include "platform/form.h"
+#include "platform/qt/session_lock.h"
 #include "platform/qt/twips.h"
+#include "platform/qt/wayland_idle_inhibit.h"
 #include "platform/services.h"
 
 namespace velmora::qt {
@@ -47,12 +50,15 @@ class QtFormWindow final : public QWidget, public platform::Window, private Form
     void applyFormColour();
     void applyTabOrder();
     void focusFirstTabStop();
+    void showFullScreenOnWayland();
 
     Form& form_;
     platform::WindowEvents& events_;
     TwipScale scale_;
     std::vector<QWidget*> widgets_;  // by control index; owned by Qt's parent chain
     QWindow* host_ = nullptr;
+    std::unique_ptr<SessionLock> sessionLock_;         // a board on Wayland: held while it shows
+    std::unique_ptr<WaylandIdleInhibit> idleInhibit_;  // ends before the window and its surface
 };
 
 }  // namespace velmora::qt
