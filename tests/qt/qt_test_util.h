@@ -6,6 +6,8 @@
 #include <QElapsedTimer>
 #include <QThread>
 #include <functional>
+#include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -64,6 +66,16 @@ inline platform::Services withUi(const platform::Services& services, platform::U
                               services.choosers,
                               services.pictures,
                               services.network};
+}
+
+// Asks for a picture and runs the event loop until it comes; throws the failure it brings.
+inline PictureRef loadNow(platform::Pictures& pictures, const std::string& path, int ms = 10000) {
+    std::optional<platform::PictureResult> result;
+    auto request = pictures.load(path, [&](platform::PictureResult r) { result = std::move(r); });
+    if (!waitUntil([&] { return result.has_value(); }, ms))
+        throw std::runtime_error("no answer for " + path);
+    if (result->failure) throw *result->failure;
+    return result->picture;
 }
 
 // Runs the event loop for ms, whatever happens.

@@ -9,6 +9,7 @@
 
 #include "picture_bytes.h"
 #include "platform/qt/qt_pictures.h"
+#include "qt_test_util.h"
 
 namespace velmora::qt {
 namespace {
@@ -36,7 +37,7 @@ class PicturesTest : public ::testing::Test {
     }
     ErrorCode failureOf(const QString& path) {
         try {
-            decodePicture(path, kBound, helper);
+            test::loadNow(pictures, path.toStdString());
         } catch (const Failure& failure) {
             return failure.code();
         }
@@ -47,7 +48,7 @@ class PicturesTest : public ::testing::Test {
     static constexpr QSize kBound{1280, 1024};
     const QString helper = QStringLiteral(VELMORA_METAFILE_HELPER);
     QTemporaryDir dir;
-    QtPictures pictures{helper};
+    QtPictures pictures{helper, kBound};
 };
 
 // Close enough for a lossy format.
@@ -103,7 +104,7 @@ TEST_F(PicturesTest, EachFormatDecodes) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const PictureRef picture = pictures.load(c.file().toStdString());
+        const PictureRef picture = test::loadNow(pictures, c.file().toStdString());
         const auto* native = dynamic_cast<const QtPicture*>(picture.get());
         ASSERT_NE(native, nullptr);
         EXPECT_NEAR(picture->width(), c.size.width(), 1);
@@ -116,7 +117,7 @@ TEST_F(PicturesTest, EachFormatDecodes) {
 }
 
 TEST_F(PicturesTest, TheEmptyPathClearsThePicture) {
-    EXPECT_EQ(pictures.load(""), nullptr);
+    EXPECT_EQ(test::loadNow(pictures, ""), nullptr);
 }
 
 TEST_F(PicturesTest, FailuresSayWhatWentWrong) {
