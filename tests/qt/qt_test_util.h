@@ -57,14 +57,15 @@ class DesktopUi final : public platform::Ui {
     int height_;
 };
 
-// `services` with `ui` in place of theirs.
-inline platform::Services withUi(const platform::Services& services, platform::Ui& ui) {
+// `services` with `ui` (and `pictures`, when given) in place of theirs.
+inline platform::Services withUi(const platform::Services& services, platform::Ui& ui,
+                                 platform::Pictures* pictures = nullptr) {
     return platform::Services{ui,
                               services.timers,
                               services.system,
                               services.settings,
                               services.choosers,
-                              services.pictures,
+                              pictures ? *pictures : services.pictures,
                               services.network};
 }
 
