@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImageReader>
+#include <QProcess>
 #include <QScreen>
 #include <utility>
 
@@ -172,7 +173,10 @@ QtPictures::QtPictures(QString helper, QSize bound, MetafileLimits limits)
       bound_(bound),
       limits_(limits) {}
 
-QtPictures::~QtPictures() = default;
+QtPictures::~QtPictures() {
+    // Helpers killed but not yet reaped: the kernel ends them at once.
+    for (QProcess* helper : receiver_.findChildren<QProcess*>()) helper->waitForFinished(1000);
+}
 
 std::unique_ptr<platform::PictureRequest> QtPictures::load(const std::string& path, Done done) {
     const QSize bound = bound_.isValid() ? bound_ : screenBound();
