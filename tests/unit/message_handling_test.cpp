@@ -170,11 +170,6 @@ TEST(Playing, APictureArrivingLateIsShownOnlyForTheCurrentTrack) {
          {"bad.jpg", "done", "b.jpg", "done"},
          "b.jpg",
          3},
-        {"a failed cover without a default clears the box",
-         false,
-         {"old.jpg", "done", "bad.jpg", "done"},
-         "",
-         2},
         {"the same track again keeps its decode", false, {"a.jpg", "a.jpg", "done"}, "a.jpg", 1},
     };
     for (const auto& c : cases) {
