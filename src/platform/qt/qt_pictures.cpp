@@ -127,6 +127,8 @@ class QtPictures::Job final : public std::enable_shared_from_this<Job> {
                             std::make_shared<QtPicture>(std::move(decoded.image), decoded.size);
                 } catch (const Failure& failure) {
                     outcome.result.failure = failure;
+                } catch (const std::exception& error) {  // out of memory, say: not this board's end
+                    outcome.result.failure.emplace(ErrorCode::InvalidPicture, error.what());
                 }
                 QMetaObject::invokeMethod(
                     receiver,
