@@ -120,6 +120,33 @@ TEST_F(PicturesTest, TheEmptyPathClearsThePicture) {
     EXPECT_EQ(test::loadNow(pictures, ""), nullptr);
 }
 
+// The board lets go of a request when the next track comes, or when it ends mid-decode: on a
+// worker, or in a helper that is then killed.
+TEST_F(PicturesTest, ARequestLetGoNeverAnswersAndItsHelperIsNotWaitedFor) {
+    QFile slow(dir.filePath("slow"));
+    ASSERT_TRUE(slow.open(QIODevice::WriteOnly));
+    slow.write("#!/bin/sh\nexec sleep 5\n");
+    slow.close();
+    slow.setPermissions(slow.permissions() | QFile::ExeOwner);
+    const std::pair<QString, int> cases[] = {{written("a.png", "png"), 0},
+                                             {save("a.wmf", wmfRedBlue()), 100}};
+    for (const auto& [path, runMs] : cases) {
+        SCOPED_TRACE(path.toStdString());
+        bool answered = false;
+        QElapsedTimer clock;
+        clock.start();
+        {
+            QtPictures own(slow.fileName(), kBound);
+            auto request = own.load(path.toStdString(), [&](auto) { answered = true; });
+            test::spin(runMs);
+            request.reset();
+            test::spin(100);
+        }
+        EXPECT_LT(clock.elapsed(), runMs + 1000);  // the helper's 5 s are not waited for
+        EXPECT_FALSE(answered);
+    }
+}
+
 TEST_F(PicturesTest, FailuresSayWhatWentWrong) {
     QByteArray jpeg;
     {
