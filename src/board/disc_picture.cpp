@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "display/board_design.h"
-#include "settings/settings_keys.h"
+#include "settings/chosen_file.h"
 
 namespace velmora::board {
 
@@ -63,19 +63,14 @@ void DiscPicture::done(platform::PictureResult result) {
 // picture keeps the box as it is, and one whose picture failed clears it: the previous track's
 // cover never stays beside a new track.
 void DiscPicture::showDefault(bool instead) {
-    auto& store = board_.services().settings;
-    const std::string name =
-        store.read(settings::kApplication, settings::kPictureSection, settings::kNameKey, "");
-    if (name.empty()) {
+    settings::ChosenFile chosen(board_.services().settings, settings::kPictureSection);
+    if (chosen.name().empty()) {
         if (instead) setPicture(nullptr);
-        return;
-    }
-    std::string path =
-        store.read(settings::kApplication, settings::kPictureSection, settings::kFullPathKey, "");
-    if (path.empty())
+    } else if (chosen.fullPath().empty()) {
         setPicture(nullptr);
-    else
-        request(std::move(path), Role::Default);
+    } else {
+        request(chosen.fullPath(), Role::Default);
+    }
 }
 
 void DiscPicture::setPicture(PictureRef picture) {
