@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// The Linux board's picture loader: the input is a cover file, loaded through the backend's
-// public loading function from a scratch file, as a "playing" message would have it loaded.
+// The Linux board's picture loader: the input is a cover file, decoded from a scratch file the way
+// the backend's workers decode a cover a "playing" message names (metafiles only recognised: they
+// have a target of their own).
 //
 // A file is a picture of some size, or it is refused as not a picture; nothing else may happen.
 #include <unistd.h>
@@ -65,12 +66,12 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::ofstream(scratchFile(), std::ios::binary | std::ios::trunc)
         .write(reinterpret_cast<const char*>(data), size);
-    qt::QtPictures pictures;
     int width = -1;
     try {
-        const PictureRef picture = pictures.load(scratchFile());
-        check(picture && picture->width() > 0 && picture->height() > 0);
-        width = picture->width();
+        const qt::Decoded decoded =
+            qt::decodeFile(QString::fromStdString(scratchFile()), QSize(1280, 1024));
+        check(decoded.metafile || (!decoded.image.isNull() && !decoded.size.isEmpty()));
+        width = decoded.size.width();
     } catch (const Failure& failure) {
         check(failure.code() == ErrorCode::InvalidPicture);
     }

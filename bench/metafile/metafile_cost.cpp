@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 // What a metafile picture costs the board: velmora-metafile started, run and its PNG decoded, per
 // picture (median of 21), for a small and a large WMF and EMF; and a typical JPEG cover for scale.
-//   velmora_metafile_cost [helper]   (default: velmora-metafile beside this program's board)
+// Beside each, the longest the UI thread was busy meanwhile (the largest gap of a 1 ms timer,
+// median over the runs); last, a hostile metafile: a helper that spins until it is killed.
+//   velmora_metafile_cost [helper [folder]]   (default: velmora-metafile beside the board;
+//                                              folder: where to keep the pictures to look at)
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -9,9 +12,10 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <algorithm>
 #include <cstdio>
-#include <functional>
+#include <optional>
 #include <vector>
 
 #include "../../tests/qt/picture_bytes.h"
@@ -71,16 +75,44 @@ QByteArray emf(int side, int count) {
         .data();
 }
 
-double medianMs(const std::function<void()>& run) {
-    std::vector<double> ms;
-    for (int i = 0; i < 21; ++i) {
-        QElapsedTimer clock;
-        clock.start();
-        run();
-        ms.push_back(clock.nsecsElapsed() / 1e6);
-    }
-    std::nth_element(ms.begin(), ms.begin() + 10, ms.end());
-    return ms[10];
+struct Cost {
+    double ms = 0;      // from the request to the answer
+    double busyMs = 0;  // the longest stretch the event loop did not run meanwhile
+    QSize size;         // 0 x 0: not a picture (the helper's limit, say)
+};
+
+Cost loadOnce(velmora::qt::QtPictures& pictures, const QString& path) {
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = 0, worst = 0;
+    const auto seen = [&] {
+        const qint64 now = clock.nsecsElapsed();
+        worst = std::max(worst, now - last);
+        last = now;
+    };
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&tick, &QTimer::timeout, seen);
+    tick.start(1);
+    std::optional<velmora::platform::PictureResult> result;
+    auto request = pictures.load(path.toStdString(), [&](auto answer) { result = answer; });
+    seen();
+    while (!result) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    seen();
+    const auto* picture = dynamic_cast<const velmora::qt::QtPicture*>(result->picture.get());
+    return {clock.nsecsElapsed() / 1e6, worst / 1e6, picture ? picture->image().size() : QSize()};
+}
+
+Cost median(velmora::qt::QtPictures& pictures, const QString& path, int runs) {
+    std::vector<Cost> costs;
+    for (int i = 0; i < runs; ++i) costs.push_back(loadOnce(pictures, path));
+    const auto middle = [&](auto field) {
+        std::vector<double> values;
+        for (const Cost& c : costs) values.push_back(c.*field);
+        std::nth_element(values.begin(), values.begin() + runs / 2, values.end());
+        return values[runs / 2];
+    };
+    return {middle(&Cost::ms), middle(&Cost::busyMs), costs.back().size};
 }
 
 }  // namespace
@@ -117,16 +149,20 @@ int main(int argc, char** argv) {
             QFile::copy(c.path,
                         QString::fromLocal8Bit(argv[2]) + "/" + QFileInfo(c.path).fileName());
     }
-    for (const Case& c : cases) {
-        QSize size;
-        const double ms = medianMs([&] {
-            try {
-                size = velmora::qt::decodePicture(c.path, {1280, 1024}, helper).image.size();
-            } catch (const velmora::Failure&) {
-                size = {};  // shown as 0 x 0: not a picture (the helper's limit, say)
-            }
-        });
-        std::printf("%-40s %7lld bytes  %8.1f ms  -> %d x %d\n", c.name,
-                    static_cast<long long>(QFile(c.path).size()), ms, size.width(), size.height());
-    }
+    velmora::qt::QtPictures pictures(helper, {1280, 1024});
+    const auto report = [](const char* name, const QString& path, const Cost& cost) {
+        std::printf("%-40s %7lld bytes  %8.1f ms  UI busy %6.1f ms  -> %d x %d\n", name,
+                    static_cast<long long>(QFile(path).size()), cost.ms, cost.busyMs,
+                    cost.size.width(), cost.size.height());
+    };
+    for (const Case& c : cases) report(c.name, c.path, median(pictures, c.path, 21));
+
+    QFile spin(dir.filePath("spin"));
+    spin.open(QIODevice::WriteOnly);
+    spin.write("#!/bin/sh\nwhile :; do :; done\n");
+    spin.close();
+    spin.setPermissions(spin.permissions() | QFile::ExeOwner);
+    velmora::qt::QtPictures hostile(spin.fileName(), {1280, 1024});
+    report("hostile WMF (killed at the 2 s limit)", cases[0].path,
+           median(hostile, cases[0].path, 5));
 }

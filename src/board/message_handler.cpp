@@ -8,8 +8,6 @@
 #include "display/board_design.h"
 #include "link/field_splitter.h"
 #include "link/messages.h"
-#include "settings/chosen_file.h"
-#include "settings/settings_keys.h"
 
 namespace velmora::board {
 
@@ -172,31 +170,10 @@ bool MessageHandler::showTrack(Job& job) {
     return true;
 }
 
-// A track without a picture of its own shows the default picture, when one is chosen. A picture
-// that cannot be loaded gives way to the default picture, and that to an empty box: the previous
-// track's cover never stays beside a new track, and the rest of the track is still shown.
+// The picture decodes while the board goes on; the rest of the track does not wait for it.
 bool MessageHandler::showPicture(Job& job) {
-    const bool own = !job.track.picture.empty();
-    PictureRef picture = own ? loadPicture(job.track.picture) : nullptr;
-    if (!picture) {
-        settings::ChosenFile chosen(board_.services().settings, settings::kPictureSection);
-        if (chosen.name().empty() && !own) return true;  // nothing instead: the box stays as is
-        if (!chosen.name().empty() && !chosen.fullPath().empty())
-            picture = loadPicture(chosen.fullPath());
-    }
-    board_.form().setPicture(display::CDImage, std::move(picture));
+    picture_.show(job.track.picture);
     return true;
-}
-
-// The picture, or nothing when the file is missing or is not a picture. A file the system refuses
-// access to (still being written, say) fails the step, which is tried again.
-PictureRef MessageHandler::loadPicture(const std::string& path) {
-    try {
-        return board_.services().pictures.load(path);
-    } catch (const Failure& failure) {
-        if (failure.code() == ErrorCode::PermissionDenied) throw;
-        return nullptr;
-    }
 }
 
 bool MessageHandler::showTotalTime(Job& job) {

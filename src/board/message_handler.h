@@ -3,7 +3,7 @@
 //
 // Every message is logged in List1; those of "cdjr" are read by their prefix. Texts and picture
 // paths are shown exactly as received, of any length. A step the system refuses access to (a
-// picture still being written, say) is tried again on a timer, never by sleeping, so the board
+// send the link refuses, say) is tried again on a timer, never by sleeping, so the board
 // keeps drawing and can be dismissed meanwhile. Any other failure ends that message quietly and
 // keeps what its earlier steps changed.
 #pragma once
@@ -18,6 +18,7 @@
 #include <utility>
 
 #include "board/board_state.h"
+#include "board/disc_picture.h"
 #include "link/messages.h"
 
 namespace velmora::board {
@@ -39,6 +40,9 @@ class MessageHandler {
 
     // A message waits to retry a step; the conversation pauses until it is done.
     bool holding() const { return held_.has_value(); }
+
+    // The board is unloaded: a picture still decoding is dropped.
+    void stop() { picture_.stop(); }
 
   private:
     enum class Kind : std::uint8_t {
@@ -81,7 +85,6 @@ class MessageHandler {
     bool cutTrack(Job& job);
     bool showTrack(Job& job);
     bool showPicture(Job& job);
-    PictureRef loadPicture(const std::string& path);
     bool showTotalTime(Job& job);
     bool askPointer(Job& job);
     bool askNextEntry(Job& job);
@@ -93,6 +96,7 @@ class MessageHandler {
     std::optional<Job> held_;
     std::deque<std::pair<std::string, std::string>> waiting_;  // endpoint, message
     std::unique_ptr<platform::Timer> retryTimer_;
+    DiscPicture picture_{board_};
 };
 
 // The link's rule for a flood: of several time codes in a row only the newest matters, since the

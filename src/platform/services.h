@@ -136,11 +136,26 @@ class Choosers {
     virtual std::optional<Colour> chooseColour(Colour initial, ColourOptions options) = 0;
 };
 
+// What a picture request ends with: the picture (none for the empty path), or why there is none
+// (FileNotFound, PermissionDenied, InvalidPicture).
+struct PictureResult {
+    PictureRef picture;
+    std::optional<Failure> failure;
+};
+
+// A picture being decoded. Destroying it cancels the decode: its completion never runs after.
+class PictureRequest {
+  public:
+    virtual ~PictureRequest() = default;
+};
+
 class Pictures {
   public:
     virtual ~Pictures() = default;
-    // Throws Failure when the file is missing or is not a picture.
-    virtual PictureRef load(const std::string& path) = 0;
+    using Done = std::function<void(PictureResult)>;
+    // Decodes the file off the UI thread's time (a cover may take seconds); done runs later on the
+    // UI thread, never inside this call.
+    virtual std::unique_ptr<PictureRequest> load(const std::string& path, Done done) = 0;
 };
 
 class SocketEvents {

@@ -108,6 +108,7 @@ void MainWindow::closeRequested() {
 void MainWindow::unload() {
     if (board_->unloaded()) return;
     board_->markUnloaded();
+    messages_.stop();  // a cover still decoding is not waited for
     shutDown();
     // The window and its controls go in a posted task once no handler of the window is on the
     // stack (a modal box runs posted tasks in its nested loop).

@@ -269,17 +269,53 @@ std::optional<Colour> FakePlatform::chooseColour(Colour initial, platform::Colou
     return answer;
 }
 
-PictureRef FakePlatform::load(const std::string& path) {
+namespace {
+// Cancelled when the core lets go of it; its answer is then never delivered.
+class FakePictureRequest final : public platform::PictureRequest {
+  public:
+    FakePictureRequest(FakePlatform& platform, std::string path, std::shared_ptr<bool> live)
+        : platform_(platform), path_(std::move(path)), live_(std::move(live)) {}
+    ~FakePictureRequest() override {
+        if (*live_) platform_.record("CancelPicture(" + path_ + ")");
+        *live_ = false;
+    }
+
+  private:
+    FakePlatform& platform_;
+    std::string path_;
+    std::shared_ptr<bool> live_;  // false once answered or cancelled
+};
+}  // namespace
+
+std::unique_ptr<platform::PictureRequest> FakePlatform::load(const std::string& path, Done done) {
     record("LoadPicture(" + path + ")");
+    platform::PictureResult result;
     auto failures = pictureFailures.find(path);
     if (failures != pictureFailures.end() && !failures->second.empty()) {
-        ErrorCode code = failures->second.front();
+        result.failure.emplace(failures->second.front(), "Cannot load picture " + path);
         failures->second.pop_front();
-        throw Failure(code, "Cannot load picture " + path);
+    } else if (!path.empty() && !pictures.count(path)) {
+        result.failure.emplace(ErrorCode::FileNotFound, "File not found: " + path);
+    } else if (!path.empty()) {
+        result.picture = std::make_shared<FakePicture>(path);
     }
-    if (path.empty()) return nullptr;
-    if (!pictures.count(path)) throw Failure(ErrorCode::FileNotFound, "File not found: " + path);
-    return std::make_shared<FakePicture>(path);
+    auto live = std::make_shared<bool>(true);
+    auto answer = [live, done = std::move(done), result = std::move(result)] {
+        if (!*live) return;
+        *live = false;
+        done(result);
+    };
+    if (holdPictures)
+        heldPictures.push_back(std::move(answer));
+    else
+        post(std::move(answer));
+    return std::make_unique<FakePictureRequest>(*this, path, std::move(live));
+}
+
+void FakePlatform::finishPictures() {
+    auto held = std::move(heldPictures);
+    heldPictures.clear();
+    for (auto& answer : held) answer();
 }
 
 std::unique_ptr<platform::StreamSocket> FakePlatform::createSocket(platform::SocketEvents& events) {

@@ -194,10 +194,15 @@ class FakePlatform final : public platform::Ui,
     std::vector<platform::FileRequest> fileRequests;
     std::vector<std::pair<Colour, bool>> colourRequests;  // initial, startOnInitial
 
-    // Pictures: a path loads when it is in `pictures`; failures may be set per path.
-    PictureRef load(const std::string& path) override;
+    // Pictures: a path loads when it is in `pictures`; failures may be set per path. The answer
+    // comes with the posted tasks, or, while `holdPictures` is set, when finishPictures() delivers
+    // it (a slow decode).
+    std::unique_ptr<platform::PictureRequest> load(const std::string& path, Done done) override;
     std::set<std::string> pictures;
     std::map<std::string, std::deque<ErrorCode>> pictureFailures;  // consumed one per load
+    bool holdPictures = false;
+    std::vector<std::function<void()>> heldPictures;  // answers not yet delivered, oldest first
+    void finishPictures();                            // delivers the held answers
 
     // Network
     std::unique_ptr<platform::StreamSocket> createSocket(platform::SocketEvents& events) override;

@@ -4,12 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
 #include <QMouseEvent>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QTimer>
 
+#include "display/board_design.h"
 #include "link/socket_link.h"
+#include "picture_bytes.h"
 #include "platform/qt/qt_form_window.h"
 #include "platform/qt/qt_platform.h"
 #include "qt_test_util.h"
@@ -47,18 +53,22 @@ struct Service {
     QTcpServer server;
     Lines heard;
     int connections = 0;
+    QTcpSocket* client = nullptr;  // the latest
     Service() {
         EXPECT_TRUE(server.listen(QHostAddress::LocalHost));
         QObject::connect(&server, &QTcpServer::newConnection, [this] {
-            QTcpSocket* client = server.nextPendingConnection();
+            client = server.nextPendingConnection();
             ++connections;
-            QObject::connect(client, &QTcpSocket::readyRead, [this, client] {
+            QObject::connect(client, &QTcpSocket::readyRead, [this, client = client] {
                 while (client->canReadLine()) {
                     heard.push_back(client->readLine().trimmed().toStdString());
                     if (heard.back() == "VELMORA-LINK 1") client->write("VELMORA-LINK 1 test\n");
                 }
             });
         });
+    }
+    void say(const std::string& message) {
+        client->write(QByteArray::fromStdString("MSG cdjr " + message + "\n"));
     }
 };
 
@@ -92,9 +102,9 @@ struct Program {
     link::SocketLinkFactory links{services};
     shell::Application app{services, links};
 
-    explicit Program(const QString& commandLine)
+    explicit Program(const QString& commandLine, platform::Pictures* pictures = nullptr)
         : platform(QStringList{"velmora2000", commandLine}),
-          services(test::withUi(platform.services(&store), desktop)) {
+          services(test::withUi(platform.services(&store), desktop, pictures)) {
         store.write("Slinkx", "Service", "Port", std::to_string(service.server.serverPort()));
     }
     bool heard(const Lines& lines) {
@@ -177,6 +187,66 @@ TEST(BoardRun, PreviewEndsAtOnceWithoutAWindow) {
         EXPECT_EQ(boardWindow(), nullptr);
         EXPECT_EQ(program.platform.system.cursorCounter(), 0);
     }
+}
+
+// A cover the metafile helper takes 1.5 s to draw holds nothing up: the board goes on counting, a
+// later track's cover shows and stays, and a move ends the board while the helper still runs.
+TEST(BoardRun, ASlowPictureHoldsNothingUp) {
+    QTemporaryDir dir;
+    QImage red(7, 7, QImage::Format_RGB32), blue(5, 5, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    blue.fill(Qt::blue);
+    ASSERT_TRUE(red.save(dir.filePath("red.png")) && blue.save(dir.filePath("blue.jpg")));
+    QFile slow(dir.filePath("slow.wmf")), helper(dir.filePath("helper"));
+    ASSERT_TRUE(slow.open(QIODevice::WriteOnly) && helper.open(QIODevice::WriteOnly));
+    slow.write(testing::wmfRedBlue());
+    helper.write("#!/bin/sh\nsleep 1.5\ncat '" + dir.filePath("red.png").toUtf8() + "'\n");
+    slow.close();
+    helper.close();
+    helper.setPermissions(helper.permissions() | QFile::ExeOwner);
+    const auto track = [](const QString& title, const QString& picture) {
+        return "playing[\"Al\",\"Ar\",\"" + title.toStdString() + "\",\"3:00\",\"" +
+               picture.toStdString() + "\",\"7\",\"\"]";
+    };
+
+    QtPictures pictures(helper.fileName(), {1280, 1024});
+    Program program("/S", &pictures);
+    program.app.start();
+    ASSERT_TRUE(program.heard(kStartUp));
+    const Form& form = program.app.mainWindow()->form();
+    const auto shownWidth = [&] {
+        const PictureRef& picture = form[display::CDImage].picture;
+        return picture ? picture->width() : 0;
+    };
+
+    program.service.say(track("Slow", slow.fileName()));
+    for (const std::string time : {"0:01", "0:02", "0:03"}) {
+        program.service.say("time[" + time + "]");
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_TRUE(waitUntil([&] { return form[display::ElapsedTime].text == time; }));
+        EXPECT_LT(clock.elapsed(), 100) << time;
+        test::spin(150);
+    }
+    EXPECT_EQ(form[display::Title].text, "Slow");
+    program.service.say(track("Next", dir.filePath("blue.jpg")));
+    EXPECT_TRUE(waitUntil([&] { return shownWidth() == 5; }));
+    test::spin(1500);
+    EXPECT_EQ(shownWidth(), 5) << "the cover of the track before came late and was shown";
+
+    QtFormWindow* window = boardWindow();
+    ASSERT_NE(window, nullptr);
+    sendMouse(window, QEvent::MouseMove, {5, 5}, Qt::NoButton);
+    QElapsedTimer clock;
+    qint64 goneMs = -1;  // the link's goodbye to this test's silent service comes after
+    QObject::connect(window, &QObject::destroyed, [&] { goneMs = clock.elapsed(); });
+    clock.start();
+    program.service.say(track("Slow again", slow.fileName()));
+    QTimer::singleShot(300, [&] { sendMouse(window, QEvent::MouseMove, {9, 9}, Qt::NoButton); });
+    EXPECT_TRUE(waitUntil([&] { return program.platform.ui.finished(); }));
+    EXPECT_EQ(form[display::Title].text, "Slow again");
+    EXPECT_GE(goneMs, 300);
+    EXPECT_LT(goneMs, 300 + 100);
 }
 
 }  // namespace

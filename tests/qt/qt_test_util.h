@@ -6,6 +6,8 @@
 #include <QElapsedTimer>
 #include <QThread>
 #include <functional>
+#include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -55,15 +57,26 @@ class DesktopUi final : public platform::Ui {
     int height_;
 };
 
-// `services` with `ui` in place of theirs.
-inline platform::Services withUi(const platform::Services& services, platform::Ui& ui) {
+// `services` with `ui` (and `pictures`, when given) in place of theirs.
+inline platform::Services withUi(const platform::Services& services, platform::Ui& ui,
+                                 platform::Pictures* pictures = nullptr) {
     return platform::Services{ui,
                               services.timers,
                               services.system,
                               services.settings,
                               services.choosers,
-                              services.pictures,
+                              pictures ? *pictures : services.pictures,
                               services.network};
+}
+
+// Asks for a picture and runs the event loop until it comes; throws the failure it brings.
+inline PictureRef loadNow(platform::Pictures& pictures, const std::string& path, int ms = 10000) {
+    std::optional<platform::PictureResult> result;
+    auto request = pictures.load(path, [&](platform::PictureResult r) { result = std::move(r); });
+    if (!waitUntil([&] { return result.has_value(); }, ms))
+        throw std::runtime_error("no answer for " + path);
+    if (result->failure) throw *result->failure;
+    return result->picture;
 }
 
 // Runs the event loop for ms, whatever happens.

@@ -9,6 +9,7 @@
 
 #include "picture_bytes.h"
 #include "platform/qt/qt_pictures.h"
+#include "qt_test_util.h"
 
 namespace velmora::qt {
 namespace {
@@ -36,7 +37,7 @@ class PicturesTest : public ::testing::Test {
     }
     ErrorCode failureOf(const QString& path) {
         try {
-            decodePicture(path, kBound, helper);
+            test::loadNow(pictures, path.toStdString());
         } catch (const Failure& failure) {
             return failure.code();
         }
@@ -47,7 +48,7 @@ class PicturesTest : public ::testing::Test {
     static constexpr QSize kBound{1280, 1024};
     const QString helper = QStringLiteral(VELMORA_METAFILE_HELPER);
     QTemporaryDir dir;
-    QtPictures pictures{helper};
+    QtPictures pictures{helper, kBound};
 };
 
 // Close enough for a lossy format.
@@ -103,7 +104,7 @@ TEST_F(PicturesTest, EachFormatDecodes) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const PictureRef picture = pictures.load(c.file().toStdString());
+        const PictureRef picture = test::loadNow(pictures, c.file().toStdString());
         const auto* native = dynamic_cast<const QtPicture*>(picture.get());
         ASSERT_NE(native, nullptr);
         EXPECT_NEAR(picture->width(), c.size.width(), 1);
@@ -116,7 +117,34 @@ TEST_F(PicturesTest, EachFormatDecodes) {
 }
 
 TEST_F(PicturesTest, TheEmptyPathClearsThePicture) {
-    EXPECT_EQ(pictures.load(""), nullptr);
+    EXPECT_EQ(test::loadNow(pictures, ""), nullptr);
+}
+
+// The board lets go of a request when the next track comes, or when it ends mid-decode: on a
+// worker, or in a helper that is then killed.
+TEST_F(PicturesTest, ARequestLetGoNeverAnswersAndItsHelperIsNotWaitedFor) {
+    QFile slow(dir.filePath("slow"));
+    ASSERT_TRUE(slow.open(QIODevice::WriteOnly));
+    slow.write("#!/bin/sh\nexec sleep 5\n");
+    slow.close();
+    slow.setPermissions(slow.permissions() | QFile::ExeOwner);
+    const std::pair<QString, int> cases[] = {{written("a.png", "png"), 0},
+                                             {save("a.wmf", wmfRedBlue()), 100}};
+    for (const auto& [path, runMs] : cases) {
+        SCOPED_TRACE(path.toStdString());
+        bool answered = false;
+        QElapsedTimer clock;
+        clock.start();
+        {
+            QtPictures own(slow.fileName(), kBound);
+            auto request = own.load(path.toStdString(), [&](auto) { answered = true; });
+            test::spin(runMs);
+            request.reset();
+            test::spin(100);
+        }
+        EXPECT_LT(clock.elapsed(), runMs + 1000);  // the helper's 5 s are not waited for
+        EXPECT_FALSE(answered);
+    }
 }
 
 TEST_F(PicturesTest, FailuresSayWhatWentWrong) {

@@ -72,7 +72,7 @@ TEST(Playing, FillsTheTrackInOrderShowsTextAsReceivedAndAsksForThePointer) {
     const std::string cover = "/music/Simon & Garfunkel/cover&back.jpg";
     b.platform.pictures.insert(cover);
     b.deliver(playing("Bookends", "Simon & Garfunkel", "A && B", "4:02", cover, "unused") + "tail");
-    EXPECT_EQ(b.recorder.writes, (Lines{"Title", "Album", "Artist", "CDImage", "TotalTime"}));
+    EXPECT_EQ(b.recorder.writes, (Lines{"Title", "Album", "Artist", "TotalTime", "CDImage"}));
     EXPECT_EQ(b.text(display::Title), "A && B");
     EXPECT_EQ(b.text(display::Album), "Bookends");
     EXPECT_EQ(b.text(display::Artist), "Simon & Garfunkel");
@@ -137,6 +137,64 @@ TEST(Playing, APictureThatCannotBeLoadedGivesWayToTheDefaultPictureOrAnEmptyBox)
         EXPECT_EQ(b.picture(), c.picture) << c.name;
         EXPECT_EQ(b.text(display::TotalTime), "2:00") << c.name;
         EXPECT_EQ(b.sends(), Lines{"LinkSend(cdj,playlist_getpointer)"}) << c.name;
+    }
+}
+
+// Pictures decode while the board goes on; whenever one arrives, only the current track's shows.
+TEST(Playing, APictureArrivingLateIsShownOnlyForTheCurrentTrack) {
+    struct Case {
+        const char* name;
+        bool withDefault;                // "Default_picture" names /p/d.jpg
+        std::vector<std::string> steps;  // a track's picture ("" none), or "done": answers come
+        std::string picture;             // what CDImage shows at the end
+        std::size_t loads;
+    } cases[] = {
+        {"the track before's cover is dropped", false, {"a.jpg", "b.jpg", "done"}, "b.jpg", 2},
+        {"a next track without a picture keeps the box, not the late cover",
+         false,
+         {"old.jpg", "done", "a.jpg", "", "done"},
+         "old.jpg",
+         2},
+        {"a late failure does not clear the next track's box",
+         false,
+         {"old.jpg", "done", "bad.jpg", "b.jpg", "done"},
+         "b.jpg",
+         3},
+        {"a failed cover takes the default, itself decoded in turn",
+         true,
+         {"old.jpg", "done", "bad.jpg", "done", "done"},
+         "/p/d.jpg",
+         3},
+        {"that default is dropped when the next track comes",
+         true,
+         {"bad.jpg", "done", "b.jpg", "done"},
+         "b.jpg",
+         3},
+        {"the same track again keeps its decode", false, {"a.jpg", "a.jpg", "done"}, "a.jpg", 1},
+    };
+    for (const auto& c : cases) {
+        MessageBoard b;
+        b.platform.holdPictures = true;
+        b.platform.pictures = {"old.jpg", "a.jpg", "b.jpg", "/p/d.jpg"};
+        b.platform.pictureFailures["bad.jpg"] = {ErrorCode::InvalidPicture};
+        if (c.withDefault) {
+            b.platform.store[{"Velmora2000", "Default_picture", "Name"}] = "d.jpg";
+            b.platform.store[{"Velmora2000", "Default_picture", "FullPath"}] = "/p/d.jpg";
+        }
+        for (const std::string& step : c.steps) {
+            if (step == "done") {
+                b.platform.finishPictures();
+                continue;
+            }
+            b.deliver(playing("Al", "Ar", "Ti " + step, "3:00", step));
+            b.deliver("time[0:01]");  // the board goes on counting meanwhile
+            EXPECT_EQ(b.text(display::Title), "Ti " + step) << c.name;
+            EXPECT_EQ(b.text(display::ElapsedTime), "0:01") << c.name;
+            b.deliver("time[9:59]");
+        }
+        EXPECT_EQ(b.picture(), c.picture) << c.name;
+        EXPECT_EQ(b.platform.calls("LoadPicture").size(), c.loads) << c.name;
+        EXPECT_TRUE(b.platform.heldPictures.empty()) << c.name;
     }
 }
 

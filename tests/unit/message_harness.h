@@ -41,8 +41,10 @@ struct MessageBoard {
         form.setObserver(&recorder);
     }
 
+    // The message, then what it posted (a picture's answer among them).
     void deliver(std::string message, std::string endpoint = "cdjr") {
         link.deliver(std::move(endpoint), std::move(message));
+        platform.runPosted();
     }
     const std::string& text(display::Id id) const { return form[id].text; }
     const std::vector<std::string>& logLines() const { return form[display::List1].items; }
@@ -70,6 +72,7 @@ struct RunningBoard {
     }
     void deliver(std::string message, std::string endpoint = "cdjr") {
         links.links[0]->deliver(std::move(endpoint), std::move(message));
+        platform.runPosted();
     }
 };
 

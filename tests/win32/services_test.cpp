@@ -280,10 +280,9 @@ TEST(Pictures, EveryOfferedFormatLoadsAndIsStretchedToFillTheBox) {
         metafile(dir, false),
         metafile(dir, true),
     };
-    OlePictures pictures;
     for (const auto& path : paths) {
         PictureRef picture;
-        ASSERT_NO_THROW(picture = pictures.load(narrow(path))) << narrow(path);
+        ASSERT_NO_THROW(picture = loadOlePicture(narrow(path))) << narrow(path);
         ASSERT_NE(picture, nullptr);
         EXPECT_GT(picture->width(), 0);
         EXPECT_GT(picture->height(), 0);
@@ -294,8 +293,7 @@ TEST(Pictures, EveryOfferedFormatLoadsAndIsStretchedToFillTheBox) {
 
 TEST(Pictures, FailuresCarryTheirNumbersAndTheEmptyPathClears) {
     TempFolder dir;
-    OlePictures pictures;
-    EXPECT_EQ(pictures.load(""), nullptr);
+    EXPECT_EQ(loadOlePicture(""), nullptr);
     struct Case {
         std::wstring path;
         ErrorCode code;
@@ -307,7 +305,7 @@ TEST(Pictures, FailuresCarryTheirNumbersAndTheEmptyPathClears) {
     };
     for (const auto& c : cases) {
         try {
-            pictures.load(narrow(c.path));
+            loadOlePicture(narrow(c.path));
             ADD_FAILURE() << narrow(c.path) << " loaded";
         } catch (const Failure& failure) {
             EXPECT_EQ(failure.code(), c.code) << narrow(c.path);
@@ -317,13 +315,13 @@ TEST(Pictures, FailuresCarryTheirNumbersAndTheEmptyPathClears) {
     const std::wstring held = dir.file(L"held.bmp", bitmap(false, 1, 2, 3));
     HANDLE lock = CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     try {
-        pictures.load(narrow(held));
+        loadOlePicture(narrow(held));
         ADD_FAILURE() << "a locked file loaded";
     } catch (const Failure& failure) {
         EXPECT_EQ(failure.code(), ErrorCode::PermissionDenied);
     }
     CloseHandle(lock);
-    EXPECT_NE(pictures.load(narrow(held)), nullptr);
+    EXPECT_NE(loadOlePicture(narrow(held)), nullptr);
 }
 
 }  // namespace

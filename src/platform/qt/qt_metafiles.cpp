@@ -4,8 +4,6 @@
 #include <sys/resource.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QProcess>
 
 #include "platform/qt/address_sanitizer.h"
 
@@ -26,48 +24,72 @@ QString defaultMetafileHelper() {
     return QCoreApplication::applicationDirPath() + QStringLiteral("/velmora-metafile");
 }
 
-QByteArray convertMetafile(const QString& helper, const QString& path,
-                           const MetafileLimits& limits) {
-    QProcess process;
-    process.setProgram(helper);
-    process.setArguments({path});
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.setStandardErrorFile(QProcess::nullDevice());
+MetafileRun::MetafileRun(const QString& helper, const QString& path, const MetafileLimits& limits,
+                         QObject& reaper, std::function<void(QByteArray)> done)
+    : reaper_(reaper),
+      process_(new QProcess(this)),
+      outputBytes_(limits.outputBytes),
+      done_(std::move(done)) {
+    process_->setProgram(helper);
+    process_->setArguments({path});
+    process_->setStandardInputFile(QProcess::nullDevice());
+    process_->setStandardErrorFile(QProcess::nullDevice());
     // Runs in the child between fork and exec: only system calls here.
-    process.setChildProcessModifier([limits] {
+    process_->setChildProcessModifier([limits] {
         limit(RLIMIT_CPU, rlim_t(limits.cpuSeconds), rlim_t(limits.cpuSeconds + 1));
         if (kCanLimitAddressSpace)
             limit(RLIMIT_AS, rlim_t(limits.memoryBytes), rlim_t(limits.memoryBytes));
         limit(RLIMIT_FSIZE, 0, 0);  // it writes no file, only its standard output
         limit(RLIMIT_CORE, 0, 0);   // a crash is an answer, not a core file
     });
+    connect(process_, &QProcess::readyReadStandardOutput, this, &MetafileRun::readOutput);
+    connect(process_, &QProcess::finished, this, &MetafileRun::ended);
+    connect(process_, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart) finish({});
+    });
+    wall_.setSingleShot(true);
+    connect(&wall_, &QTimer::timeout, this, [this] { finish({}); });
+    wall_.start(limits.wallMs);
+    process_->start(QIODevice::ReadOnly);
+}
 
-    QElapsedTimer clock;
-    clock.start();
-    const auto left = [&] { return std::max(0, limits.wallMs - int(clock.elapsed())); };
-    process.start(QIODevice::ReadOnly);
-    if (!process.waitForStarted(left())) {
-        process.kill();
-        process.waitForFinished(left());
-        return {};
+MetafileRun::~MetafileRun() {
+    letGo();
+}
+
+void MetafileRun::readOutput() {
+    png_ += process_->read(outputBytes_ + 1 - png_.size());
+    if (png_.size() > outputBytes_) finish({});  // too much said
+}
+
+void MetafileRun::ended() {
+    png_ += process_->read(outputBytes_ + 1 - png_.size());
+    const bool ok = process_->exitStatus() == QProcess::NormalExit && process_->exitCode() == 0 &&
+                    png_.size() <= outputBytes_;
+    finish(ok ? std::move(png_) : QByteArray());
+}
+
+void MetafileRun::finish(QByteArray png) {
+    letGo();
+    if (auto done = std::exchange(done_, nullptr)) done(std::move(png));  // may destroy this run
+}
+
+// A helper still running is killed and handed to the reaper, which deletes it once the kernel has
+// ended it: the board never waits for that.
+void MetafileRun::letGo() {
+    wall_.stop();
+    if (!process_) return;
+    QProcess* process = std::exchange(process_, nullptr);
+    process->disconnect(this);
+    if (process->state() == QProcess::NotRunning) {
+        process->deleteLater();
+        return;
     }
-    QByteArray png;
-    bool tooLarge = false;
-    while (process.state() == QProcess::Running && left() > 0 && !tooLarge) {
-        process.waitForReadyRead(left());
-        png += process.read(limits.outputBytes + 1 - png.size());
-        tooLarge = png.size() > limits.outputBytes;
-    }
-    if (process.state() == QProcess::Running) {  // out of time, or too much said
-        process.kill();
-        process.waitForFinished(1000);  // SIGKILL: the kernel ends it at once
-        return {};
-    }
-    png += process.read(limits.outputBytes + 1 - png.size());
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0 ||
-        png.size() > limits.outputBytes)
-        return {};
-    return png;
+    process->kill();
+    process->setParent(&reaper_);
+    connect(process, &QProcess::stateChanged, process, [process](QProcess::ProcessState state) {
+        if (state == QProcess::NotRunning) process->deleteLater();
+    });
 }
 
 }  // namespace velmora::qt

@@ -6,9 +6,10 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImageReader>
+#include <QProcess>
 #include <QScreen>
+#include <utility>
 
-#include "platform/qt/qt_metafiles.h"
 #include "platform/raster_kinds.h"
 
 namespace velmora::qt {
@@ -68,7 +69,7 @@ Decoded decodeRaster(QIODevice& device, const QByteArray& format, QSize bound,
 
 }  // namespace
 
-Decoded decodePicture(const QString& path, QSize bound, const QString& helper) {
+Decoded decodeFile(const QString& path, QSize bound) {
     const QFileInfo info(path);
     // Only ordinary files: a folder is nothing to load, and a pipe or device could block forever.
     if (!info.isFile()) fail(ErrorCode::FileNotFound, "File not found", path);
@@ -82,20 +83,120 @@ Decoded decodePicture(const QString& path, QSize bound, const QString& helper) {
     if (const QByteArray format = rasterFormat(head); !format.isEmpty())
         return decodeRaster(file, format, bound, path);
     if (!isWmf(head) && !isEmf(head)) invalid(path);
+    return Decoded{{}, {}, true};
+}
 
-    QByteArray png = convertMetafile(helper, path);
+Decoded decodeHelperPng(QByteArray png, QSize bound, const QString& path) {
     if (rasterFormat(png) != "png") invalid(path);
     QBuffer buffer(&png);
     buffer.open(QIODevice::ReadOnly);
     return decodeRaster(buffer, "png", bound, path);
 }
 
-QtPictures::QtPictures() : helper_(defaultMetafileHelper()) {}
+// One request on its way: the file decoded on a worker, or a metafile drawn by the helper and its
+// PNG decoded on a worker; the answer given on the UI thread. Workers hold only a weak reference:
+// a job cancelled meanwhile drops what they bring back.
+class QtPictures::Job final : public std::enable_shared_from_this<Job> {
+  public:
+    Job(QtPictures& owner, QString path, QSize bound, Done done)
+        : owner_(owner), path_(std::move(path)), bound_(bound), done_(std::move(done)) {}
 
-PictureRef QtPictures::load(const std::string& path) {
-    if (path.empty()) return nullptr;
-    Decoded decoded = decodePicture(QString::fromStdString(path), screenBound(), helper_);
-    return std::make_shared<QtPicture>(std::move(decoded.image), decoded.size);
+    void start() {
+        onWorker([path = path_, bound = bound_] { return decodeFile(path, bound); });
+    }
+    void cancel() {
+        done_ = nullptr;
+        helper_.reset();  // kills a helper still drawing
+    }
+    void answerEmpty() {
+        if (done_) std::exchange(done_, nullptr)(platform::PictureResult{});
+    }
+
+  private:
+    struct Outcome {
+        platform::PictureResult result;
+        bool metafile = false;
+    };
+
+    void onWorker(std::function<Decoded()> decode) {
+        owner_.pool_.start(
+            [receiver = &owner_.receiver_, self = weak_from_this(), decode = std::move(decode)] {
+                if (self.expired()) return;  // cancelled before its turn came
+                Outcome outcome;
+                try {
+                    Decoded decoded = decode();
+                    outcome.metafile = decoded.metafile;
+                    if (!decoded.metafile)
+                        outcome.result.picture =
+                            std::make_shared<QtPicture>(std::move(decoded.image), decoded.size);
+                } catch (const Failure& failure) {
+                    outcome.result.failure = failure;
+                } catch (const std::exception& error) {  // out of memory, say: not this board's end
+                    outcome.result.failure.emplace(ErrorCode::InvalidPicture, error.what());
+                }
+                QMetaObject::invokeMethod(
+                    receiver,
+                    [self, outcome = std::move(outcome)]() mutable {
+                        if (auto job = self.lock()) job->decoded(std::move(outcome));
+                    },
+                    Qt::QueuedConnection);
+            });
+    }
+
+    // On the UI thread; the caller holds the job, so the answer may let go of the request.
+    void decoded(Outcome outcome) {
+        if (!done_) return;
+        if (!outcome.metafile) {
+            std::exchange(done_, nullptr)(std::move(outcome.result));
+            return;
+        }
+        helper_ = std::make_unique<MetafileRun>(
+            owner_.helper_, path_, owner_.limits_, owner_.receiver_, [this](QByteArray png) {
+                onWorker([png = std::move(png), bound = bound_, path = path_] {
+                    return decodeHelperPng(png, bound, path);
+                });
+            });
+    }
+
+    QtPictures& owner_;
+    QString path_;
+    QSize bound_;
+    Done done_;
+    std::unique_ptr<MetafileRun> helper_;
+};
+
+class QtPictures::Request final : public platform::PictureRequest {
+  public:
+    explicit Request(std::shared_ptr<Job> job) : job_(std::move(job)) {}
+    ~Request() override { job_->cancel(); }
+
+  private:
+    std::shared_ptr<Job> job_;
+};
+
+QtPictures::QtPictures(QString helper, QSize bound, MetafileLimits limits)
+    : helper_(helper.isEmpty() ? defaultMetafileHelper() : std::move(helper)),
+      bound_(bound),
+      limits_(limits) {}
+
+QtPictures::~QtPictures() {
+    // Helpers killed but not yet reaped: the kernel ends them at once.
+    for (QProcess* helper : receiver_.findChildren<QProcess*>()) helper->waitForFinished(1000);
+}
+
+std::unique_ptr<platform::PictureRequest> QtPictures::load(const std::string& path, Done done) {
+    const QSize bound = bound_.isValid() ? bound_ : screenBound();
+    auto job = std::make_shared<Job>(*this, QString::fromStdString(path), bound, std::move(done));
+    if (path.empty())  // no picture, answered like any other
+        QMetaObject::invokeMethod(
+            &receiver_,
+            [weak = std::weak_ptr<Job>(job)] {
+                if (auto job = weak.lock()) job->answerEmpty();
+            },
+            Qt::QueuedConnection);
+    else
+        job->start();
+    return std::make_unique<Request>(std::move(job));
 }
 
 }  // namespace velmora::qt

@@ -5,9 +5,12 @@
 #pragma once
 
 #include <QImage>
+#include <QObject>
 #include <QSize>
 #include <QString>
+#include <QThreadPool>
 
+#include "platform/qt/qt_metafiles.h"
 #include "platform/services.h"
 
 namespace velmora::qt {
@@ -37,24 +40,36 @@ inline constexpr qint64 kMaxPictureBytes = 32 * 1024 * 1024;
 
 struct Decoded {
     QImage image;
-    QSize size;  // the picture's own
+    QSize size;             // the picture's own
+    bool metafile = false;  // WMF or EMF: nothing decoded yet, the helper draws it
 };
 
 // Decodes the file, choosing the reader by its content, never by its extension, at no more than
-// `bound` (kept in proportion); metafiles through the given helper. Throws Failure: FileNotFound
-// when nothing readable is there, PermissionDenied when the file may not be read, InvalidPicture
-// when it is not a picture or is too large.
-Decoded decodePicture(const QString& path, QSize bound, const QString& helper);
+// `bound` (kept in proportion); a metafile is only recognised. Safe on any thread. Throws
+// Failure: FileNotFound when nothing readable is there, PermissionDenied when the file may not be
+// read, InvalidPicture when it is not a picture or is too large.
+Decoded decodeFile(const QString& path, QSize bound);
+// Decodes the PNG the metafile helper drew for path, like decodeFile.
+Decoded decodeHelperPng(QByteArray png, QSize bound, const QString& path);
 
+// Pictures decode on worker threads, metafiles in the helper driven by the event loop; the UI
+// thread only starts them and takes the result.
 class QtPictures final : public platform::Pictures {
   public:
-    QtPictures();
-    explicit QtPictures(QString helper) : helper_(std::move(helper)) {}
+    // helper: velmora-metafile; bound: the largest picture decoded (by default the screen's).
+    explicit QtPictures(QString helper = {}, QSize bound = {}, MetafileLimits limits = {});
+    ~QtPictures() override;
     // The empty path gives no picture (the box is cleared).
-    PictureRef load(const std::string& path) override;
+    std::unique_ptr<platform::PictureRequest> load(const std::string& path, Done done) override;
 
   private:
+    class Job;
+    class Request;
     QString helper_;
+    QSize bound_;
+    MetafileLimits limits_;
+    QObject receiver_;  // results come back through it; it outlives every worker
+    QThreadPool pool_;  // last in, first out: waits for the decodes still running
 };
 
 }  // namespace velmora::qt

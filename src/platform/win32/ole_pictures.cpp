@@ -73,7 +73,7 @@ void OlePicture::render(HDC dc, const RECT& box) const {
                      himetricHeight_, himetricWidth_, -himetricHeight_, nullptr);
 }
 
-PictureRef OlePictures::load(const std::string& path) {
+PictureRef loadOlePicture(const std::string& path) {
     if (path.empty()) return nullptr;
     HGLOBAL memory = readFile(widen(path), path);
     IStream* stream = nullptr;
@@ -88,6 +88,32 @@ PictureRef OlePictures::load(const std::string& path) {
     stream->Release();
     if (FAILED(hr) || !picture) invalid(path);
     return std::make_shared<OlePicture>(picture);
+}
+
+namespace {
+// Letting go of it cancels the answer still on its way.
+class Answer final : public platform::PictureRequest {
+  public:
+    explicit Answer(std::shared_ptr<bool> live) : live_(std::move(live)) {}
+    ~Answer() override { *live_ = false; }
+
+  private:
+    std::shared_ptr<bool> live_;
+};
+}  // namespace
+
+std::unique_ptr<platform::PictureRequest> OlePictures::load(const std::string& path, Done done) {
+    platform::PictureResult result;
+    try {
+        result.picture = loadOlePicture(path);
+    } catch (const Failure& failure) {
+        result.failure = failure;
+    }
+    auto live = std::make_shared<bool>(true);
+    ui_.post([live, done = std::move(done), result = std::move(result)] {
+        if (*live) done(result);
+    });
+    return std::make_unique<Answer>(std::move(live));
 }
 
 }  // namespace velmora::win32

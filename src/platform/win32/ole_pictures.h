@@ -30,11 +30,19 @@ class OlePicture final : public Picture {
     int height_ = 0;
 };
 
+// The empty path gives no picture (clears the box). Throws Failure: 53 when the file is missing,
+// 70 when it cannot be opened, 481 when it is not a picture.
+PictureRef loadOlePicture(const std::string& path);
+
+// HACK: the picture is still decoded on the UI thread, inside load(), and only its answer comes
+// later: an OLE picture made on a worker's apartment would have to be marshalled to be drawn here.
 class OlePictures final : public platform::Pictures {
   public:
-    // The empty path gives no picture (clears the box). Throws Failure: 53 when the file is
-    // missing, 70 when it cannot be opened, 481 when it is not a picture.
-    PictureRef load(const std::string& path) override;
+    explicit OlePictures(platform::Ui& ui) : ui_(ui) {}
+    std::unique_ptr<platform::PictureRequest> load(const std::string& path, Done done) override;
+
+  private:
+    platform::Ui& ui_;
 };
 
 }  // namespace velmora::win32

@@ -16,7 +16,7 @@ Win32Platform::Ole::~Ole() {
     OleUninitialize();
 }
 
-Win32Platform::Win32Platform(HINSTANCE instance) : ui_(instance), network_(ui_) {}
+Win32Platform::Win32Platform(HINSTANCE instance) : ui_(instance), pictures_(ui_), network_(ui_) {}
 
 Win32Platform::~Win32Platform() = default;
 
