@@ -68,6 +68,8 @@ set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # What no library pulls in: the board's font (Arial's metrics) draws every text.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation")
+# Names in Chinese, Japanese or Korean: the system's font fallback finds their glyphs there.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver, mpd")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

@@ -16,8 +16,8 @@ class NotifyTimer {
         : board_(board), messages_(messages) {}
     ~NotifyTimer();
 
-    // The tick of tmrNotify. Does nothing while its own box is still open or while a link message
-    // waits to retry, and never starts a second fallback saver while the first one runs.
+    // The tick of tmrNotify. Does nothing while a link message waits to retry, and never starts a
+    // second fallback saver while the first one runs.
     void tick();
 
   private:
@@ -26,7 +26,6 @@ class NotifyTimer {
 
     BoardState& board_;
     const MessageHandler& messages_;
-    bool boxOpen_ = false;
     std::unique_ptr<platform::Process> fallback_;
 };
 

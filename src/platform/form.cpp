@@ -33,7 +33,7 @@ void Form::setTop(int index, float value) {
 
 void Form::setWidth(int index, float value) {
     at(index).width = value;
-    notify(index, Property::Geometry);
+    notifyFitted(index, Property::Geometry);
 }
 
 void Form::setHeight(int index, float value) {
@@ -43,7 +43,7 @@ void Form::setHeight(int index, float value) {
 
 void Form::setFontSize(int index, float points) {
     at(index).font.size = points;
-    notify(index, Property::Font);
+    notifyFitted(index, Property::Font);
 }
 
 void Form::setForeColour(int index, Colour colour) {
@@ -58,7 +58,25 @@ void Form::setBackColour(int index, Colour colour) {
 
 void Form::setText(int index, std::string text) {
     at(index).text = std::move(text);
-    notify(index, Property::Text);
+    notifyFitted(index, Property::Text);
+}
+
+void Form::setFitter(Fitter fitter) {
+    fitter_ = std::move(fitter);
+    for (int i = 0; i < count(); ++i)
+        if (controls_[static_cast<size_t>(i)].shrinkToFit) notifyFitted(i, Property::Text);
+}
+
+void Form::notifyFitted(int index, Property what) {
+    Control& c = at(index);
+    if (c.shrinkToFit && fitter_) {
+        const float size = c.drawnFont().size;
+        std::string text = c.drawnText();
+        c.fitted = fitter_(c);
+        if (what != Property::Font && c.drawnFont().size != size) notify(index, Property::Font);
+        if (what != Property::Text && c.drawnText() != text) notify(index, Property::Text);
+    }
+    notify(index, what);
 }
 
 void Form::setPicture(int index, PictureRef picture) {

@@ -13,6 +13,11 @@
 namespace velmora::win32 {
 
 class Win32Ui;
+struct Dpi;
+
+// The font a control draws with, at the screen's dpi (the desktop's dialog font when the core's
+// has no name). The caller deletes it.
+HFONT createFont(const Dpi& dpi, const Font& font);
 
 class FormWindow final : public platform::Window, private FormObserver {
   public:
