@@ -64,7 +64,9 @@ std::string cutAt(std::string_view text, std::size_t offset) {
 
 std::optional<FittedText> fitText(const Control& field, platform::Ui& ui) {
     Font font = field.font;
-    const auto fits = [&](const std::string& text) { return ui.textWidth(font, text) <= field.width; };
+    const auto fits = [&](const std::string& text) {
+        return ui.textWidth(font, text) <= field.width;
+    };
     if (field.text.empty() || fits(field.text)) return std::nullopt;
     for (int step = 1; step <= kSteps; ++step) {
         font.size = field.font.size * static_cast<float>(100 - 5 * step) / 100.0f;

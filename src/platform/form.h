@@ -76,8 +76,8 @@ struct Control {
     PictureRef picture;
     std::vector<std::string> items;
     Alignment alignment = Alignment::Centre;
-    bool shrinkToFit = false;           // a text too wide for the field is fitted into it
-    std::optional<FittedText> fitted;   // what is drawn instead of text in font; set by the form
+    bool shrinkToFit = false;          // a text too wide for the field is fitted into it
+    std::optional<FittedText> fitted;  // what is drawn instead of text in font; set by the form
     bool visible = true;
     bool enabled = true;
     int container = -1;  // index of the frame holding this control, or -1

@@ -15,8 +15,8 @@ TEST(TextFit, ShrinksInStepsThenCutsBetweenCharacters) {
         std::optional<FittedText> fitted;
     } cases[] = {
         {"", std::nullopt},
-        {"abcdefghij", std::nullopt},                      // just fits: drawn as it is
-        {"abcdefghijk", FittedText{18, "abcdefghijk"}},    // 90 %
+        {"abcdefghij", std::nullopt},                              // just fits: drawn as it is
+        {"abcdefghijk", FittedText{18, "abcdefghijk"}},            // 90 %
         {"abcdefghijklmnop", FittedText{12, "abcdefghijklmnop"}},  // 60 %, the last step
         {"abcdefghijklmnopq", FittedText{12, "abcdefghijklmno…"}},
         {"aaaaaaaaaaaaaa bbbbbbb", FittedText{12, "aaaaaaaaaaaaaa…"}},  // no space before "…"

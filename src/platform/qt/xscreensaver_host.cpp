@@ -47,11 +47,11 @@ class HostSizeWatch final : public QAbstractNativeEventFilter {
     HostSizeWatch(QtUi& ui, xcb_connection_t* connection, xcb_window_t id, qreal ratio)
         : ui_(ui), id_(id), ratio_(ratio) {
         std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&std::free)> attributes(
-            xcb_get_window_attributes_reply(connection,
-                                            xcb_get_window_attributes(connection, id), nullptr),
+            xcb_get_window_attributes_reply(connection, xcb_get_window_attributes(connection, id),
+                                            nullptr),
             &std::free);
-        const uint32_t mask = (attributes ? attributes->your_event_mask : 0) |
-                              XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+        const uint32_t mask =
+            (attributes ? attributes->your_event_mask : 0) | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
         xcb_change_window_attributes(connection, id, XCB_CW_EVENT_MASK, &mask);
         xcb_flush(connection);
         QCoreApplication::instance()->installNativeEventFilter(this);
@@ -66,7 +66,8 @@ class HostSizeWatch final : public QAbstractNativeEventFilter {
         if ((event->response_type & 0x7F) != XCB_CONFIGURE_NOTIFY) return false;
         const auto* configure = static_cast<const xcb_configure_notify_event_t*>(message);
         if (configure->window != id_) return false;
-        ui_.hostResized(QSize(qRound(configure->width / ratio_), qRound(configure->height / ratio_)));
+        ui_.hostResized(
+            QSize(qRound(configure->width / ratio_), qRound(configure->height / ratio_)));
         return false;
     }
 
