@@ -106,7 +106,7 @@ kill "$jukebox_pid"
 wait "$jukebox_pid" 2>/dev/null || true
 jukebox_pid=
 killed=$(date +%s%N)
-wait_for 13 "$work/fallback.log" . || fail "the fallback saver was not launched within two ticks"
+wait_for 12 "$work/fallback.log" . || fail "the fallback saver was not launched within two ticks"
 echo "fallback launched $(( ($(date +%s%N) - killed) / 1000000 )) ms after the service died"
 [ "$(head -n 1 "$work/fallback.log")" = "/S" ] || fail "fallback started with: $(cat "$work/fallback.log")"
 
