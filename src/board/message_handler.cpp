@@ -7,14 +7,13 @@
 #include "board/playlist_lookup.h"
 #include "display/board_design.h"
 #include "link/field_splitter.h"
+#include "link/messages.h"
 #include "settings/settings_keys.h"
 
 namespace velmora::board {
 
 namespace {
 constexpr std::size_t kLogLines = 7;
-constexpr std::size_t kTimeHead = 5;     // "time" and the character after it
-constexpr std::size_t kPlayingHead = 9;  // "playing" and the two characters after it
 }  // namespace
 
 MessageHandler::~MessageHandler() = default;
@@ -124,10 +123,10 @@ bool MessageHandler::log(Job& job) {
 bool MessageHandler::classify(Job& job) {
     if (job.endpoint != kRxEndpoint) return false;
     static constexpr std::pair<std::string_view, Kind> kPrefixes[] = {
-        {"time", Kind::TimeCode},
-        {"playing", Kind::Playing},
-        {"playlist_pointer", Kind::PlaylistPointer},
-        {"playlist_item", Kind::PlaylistItem},
+        {link::messages::kTime, Kind::TimeCode},
+        {link::messages::kPlaying, Kind::Playing},
+        {link::messages::kPlaylistPointer, Kind::PlaylistPointer},
+        {link::messages::kPlaylistItem, Kind::PlaylistItem},
         {kEchoRequest, Kind::Echo},
     };
     for (const auto& [prefix, kind] : kPrefixes) {
@@ -141,7 +140,7 @@ bool MessageHandler::classify(Job& job) {
 
 // A time text with a "-" in it is not a time the board shows; the old one stays.
 bool MessageHandler::showElapsed(Job& job) {
-    const auto rest = link::dropFirst(job.message, kTimeHead);
+    const auto rest = link::dropFirst(job.message, link::messages::kTimeHead.size());
     if (!rest || rest->find('-') != std::string_view::npos) return false;
     const auto time = link::dropLast(*rest);
     if (!time) return false;
@@ -151,7 +150,7 @@ bool MessageHandler::showElapsed(Job& job) {
 
 // Every field is cut before the board changes, so a short message changes nothing.
 bool MessageHandler::cutTrack(Job& job) {
-    const auto body = link::dropFirst(job.message, kPlayingHead);
+    const auto body = link::dropFirst(job.message, link::messages::kPlayingHead.size());
     if (!body) return false;
     link::FieldSplitter fields(*body);
     std::string* into[] = {&job.track.album,     &job.track.artist,  &job.track.title,
@@ -210,7 +209,7 @@ bool MessageHandler::showTotalTime(Job& job) {
 }
 
 bool MessageHandler::askPointer(Job&) {
-    board_.send("playlist_getpointer");
+    board_.send(link::messages::kPlaylistGetPointer);
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <charconv>
 
+#include "link/messages.h"
 #include "platform/lifetime.h"
 
 namespace velmora::link {
@@ -13,9 +14,11 @@ namespace {
 // The family of a command whose last state must survive a reconnect: "notify_playing_item[on]"
 // belongs to "notify_playing_item", "echo[cdjon]" to "echo". Empty for any other command.
 std::string_view stickyFamily(std::string_view command) {
-    const std::string_view family = command.substr(0, command.find('['));
-    if (family.size() > 7 && family.substr(0, 7) == "notify_") return family;
-    if (family == "echo" && command.size() > family.size()) return family;
+    const std::string_view family = command.substr(0, command.find(messages::kOpen));
+    if (family.size() > messages::kNotifyFamily.size() &&
+        family.starts_with(messages::kNotifyFamily))
+        return family;
+    if (family == messages::kEcho && command.size() > family.size()) return family;
     return {};
 }
 

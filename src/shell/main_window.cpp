@@ -6,6 +6,7 @@
 #include "display/board_design.h"
 #include "display/board_scaling.h"
 #include "display/text_fit.h"
+#include "link/messages.h"
 #include "platform/trim.h"
 #include "settings/settings_keys.h"
 
@@ -50,8 +51,8 @@ void MainWindow::startUp() {
     display::applyScalingAndColours(form_, services_.ui.screenSize(), services_.settings);
 
     b.openEndpoints();
-    b.send("notify_playing_item[on]");
-    b.send("notify_playing_timecode[on]");
+    b.send(link::messages::kNotifyPlayingItemOn);
+    b.send(link::messages::kNotifyPlayingTimecodeOn);
     b.send(board::kEchoRequest);
 
     tmrNotify_->setEnabled(true);
@@ -137,8 +138,8 @@ void MainWindow::postRelease() {
 
 void MainWindow::shutDown() {
     board::BoardState& b = *board_;
-    b.send("notify_playing_item[off]");
-    b.send("notify_playing_timecode[off]");
+    b.send(link::messages::kNotifyPlayingItemOff);
+    b.send(link::messages::kNotifyPlayingTimecodeOff);
     b.closeEndpoints();
     if (hosted_) return;  // the pointer and the idle watch stayed the host's
     services_.system.showCursor(true);

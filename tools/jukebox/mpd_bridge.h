@@ -31,6 +31,7 @@ struct MpdBridgeConfig {
     std::string coverPrefix;  // empty: boards are sent the file's own path
     std::uintmax_t coverCacheBytes = 64 * 1024 * 1024;
     bool covers = true;
+    std::chrono::milliseconds replyTime{10000};  // for each of MPD's answers, or it is dropped
 };
 
 class MpdBridge final : public NowPlaying {
@@ -78,8 +79,10 @@ class MpdBridge final : public NowPlaying {
     std::shared_ptr<MpdConnection> control_;
     std::shared_ptr<MpdConnection> cover_;
     asio::steady_timer retry_;
+    asio::steady_timer coverRetry_;
     asio::steady_timer clock_;
     std::chrono::milliseconds backoff_;
+    std::chrono::milliseconds coverBackoff_;
     bool connected_ = false;
     bool stopped_ = false;
     std::string lastFailure_;

@@ -193,7 +193,7 @@ MpdStatus parseStatus(const MpdReply& reply) {
 std::vector<MpdSong> parseSongs(const MpdReply& reply) {
     std::vector<MpdSong> songs;
     std::string albumArtist, name;
-    std::optional<double> duration;
+    double duration = -1;  // seconds; below 0 while the song gives none
     const auto complete = [&] {
         if (songs.empty()) return;
         Track& track = songs.back().track;
@@ -206,11 +206,11 @@ std::vector<MpdSong> parseSongs(const MpdReply& reply) {
                               ? file
                               : file.substr(slash + 1);
         }
-        track.lengthKnown = duration.has_value();
-        track.seconds = duration ? std::max(1, static_cast<int>(std::lround(*duration))) : 1;
+        track.lengthKnown = duration >= 0;
+        track.seconds = std::max(1, static_cast<int>(std::lround(duration)));
         albumArtist.clear();
         name.clear();
-        duration.reset();
+        duration = -1;
     };
     for (const auto& [key, value] : reply.pairs) {
         if (key == "file") {
@@ -227,10 +227,10 @@ std::vector<MpdSong> parseSongs(const MpdReply& reply) {
         if (key == "Name" && name.empty()) name = value;
         if (key == "Album" && song.track.album.empty()) song.track.album = value;
         if (key == "Pos") song.position = number<std::size_t>(value);
-        if (key == "duration" || (key == "Time" && !duration)) {
+        if (key == "duration" || (key == "Time" && duration < 0)) {
             const auto seconds = number<double>(value);
             if (seconds && std::isfinite(*seconds) && *seconds >= 0 && *seconds < 1e7)
-                duration = seconds;
+                duration = *seconds;
         }
     }
     complete();

@@ -6,12 +6,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "board/message_handler.h"
-#include "link/socket_link.h"
 #include "platform/qt/qt_platform.h"
 #include "platform/qt/signal_close.h"
 #include "platform/qt/xscreensaver_host.h"
-#include "shell/application.h"
+#include "shell/program.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define VELMORA_LEAK_CHECK 1
@@ -37,12 +35,9 @@ int main(int argc, char** argv) {
         if (!velmora::qt::attachToScreenSaverHost(platform.ui, QCoreApplication::arguments()))
             std::_Exit(2);
         velmora::platform::Services services = platform.services();
-        velmora::link::SocketLinkFactory links(services, velmora::board::newerTimeCode);
-        {
-            velmora::shell::Application app(services, links);
-            app.start();
+        velmora::shell::runProgram(services, [&] {
             if (!platform.ui.finished()) QApplication::exec();
-        }
+        });
         exitCode = platform.ui.exitCode();
     }
     // HACK: Qt 6.4 loads the whole fontconfig configuration while it tears the application down
