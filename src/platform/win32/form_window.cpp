@@ -214,6 +214,18 @@ void FormWindow::applyFont(int index) {
     SendMessageW(n.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     if (n.font) DeleteObject(n.font);
     n.font = font;
+    applyMargins(index);
+}
+
+// A text fitted to its field was measured against the field's whole width: the edit control's
+// margins would hide its last letters. Other texts keep the margins they always had.
+void FormWindow::applyMargins(int index) {
+    Native& n = natives_[static_cast<size_t>(index)];
+    const bool fitted = form_[index].fitted.has_value();
+    if (!fitted && !n.marginsCleared) return;
+    const LPARAM margins = fitted ? MAKELONG(0, 0) : MAKELONG(EC_USEFONTINFO, EC_USEFONTINFO);
+    SendMessageW(n.hwnd, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, margins);
+    n.marginsCleared = fitted;
 }
 
 void FormWindow::applyBackColour(int index) {
@@ -228,6 +240,7 @@ void FormWindow::applyText(int index) {
     HWND child = natives_[static_cast<size_t>(index)].hwnd;
     if (!child || form_[index].kind == ControlKind::Picture) return;
     settingText_ = true;
+    applyMargins(index);
     SetWindowTextW(child, widen(form_[index].drawnText()).c_str());
     settingText_ = false;
 }

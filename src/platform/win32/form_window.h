@@ -40,7 +40,8 @@ class FormWindow final : public platform::Window, private FormObserver {
     struct Native {
         HWND hwnd = nullptr;
         HFONT font = nullptr;
-        HBRUSH brush = nullptr;  // the control's back colour
+        HBRUSH brush = nullptr;       // the control's back colour
+        bool marginsCleared = false;  // a fitted text uses the field's whole width
     };
 
     static LRESULT CALLBACK windowProc(HWND, UINT, WPARAM, LPARAM);
@@ -55,6 +56,7 @@ class FormWindow final : public platform::Window, private FormObserver {
     void stackInTabOrder();
     void place(int control);
     void applyFont(int control);
+    void applyMargins(int control);
     void applyBackColour(int control);
     void applyText(int control);
     void applyItems(int control);
