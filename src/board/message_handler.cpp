@@ -8,6 +8,7 @@
 #include "display/board_design.h"
 #include "link/field_splitter.h"
 #include "link/messages.h"
+#include "settings/chosen_file.h"
 #include "settings/settings_keys.h"
 
 namespace velmora::board {
@@ -178,15 +179,10 @@ bool MessageHandler::showPicture(Job& job) {
     const bool own = !job.track.picture.empty();
     PictureRef picture = own ? loadPicture(job.track.picture) : nullptr;
     if (!picture) {
-        auto& store = board_.services().settings;
-        const std::string name =
-            store.read(settings::kApplication, settings::kPictureSection, settings::kNameKey, "");
-        if (name.empty() && !own) return true;  // nothing to show instead: the box stays as it is
-        if (!name.empty()) {
-            const std::string path = store.read(settings::kApplication, settings::kPictureSection,
-                                                settings::kFullPathKey, "");
-            if (!path.empty()) picture = loadPicture(path);
-        }
+        settings::ChosenFile chosen(board_.services().settings, settings::kPictureSection);
+        if (chosen.name().empty() && !own) return true;  // nothing instead: the box stays as is
+        if (!chosen.name().empty() && !chosen.fullPath().empty())
+            picture = loadPicture(chosen.fullPath());
     }
     board_.form().setPicture(display::CDImage, std::move(picture));
     return true;

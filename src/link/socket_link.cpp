@@ -2,10 +2,10 @@
 #include "link/socket_link.h"
 
 #include <algorithm>
-#include <charconv>
 
 #include "link/messages.h"
 #include "platform/lifetime.h"
+#include "platform/whole_number.h"
 
 namespace velmora::link {
 
@@ -23,12 +23,9 @@ std::string_view stickyFamily(std::string_view command) {
 }
 
 std::uint16_t portFrom(const std::string& text) {
-    unsigned value = 0;
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (error != std::errc() || stop != end || value == 0 || value > 65535)
-        return SocketLink::kDefaultPort;
-    return static_cast<std::uint16_t>(value);
+    const auto value = platform::wholeNumber<unsigned>(text);
+    if (!value || *value == 0 || *value > 65535) return SocketLink::kDefaultPort;
+    return static_cast<std::uint16_t>(*value);
 }
 
 }  // namespace

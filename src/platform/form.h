@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/types.h"
@@ -117,19 +118,35 @@ class Form {
     Colour backColour() const { return backColour_; }
     void setBackColour(Colour colour);
 
-    void setLeft(int index, float value);
-    void setTop(int index, float value);
-    void setWidth(int index, float value);
-    void setHeight(int index, float value);
+    void setLeft(int index, float value) { set(index, &Control::left, value, Property::Geometry); }
+    void setTop(int index, float value) { set(index, &Control::top, value, Property::Geometry); }
+    void setWidth(int index, float value) {
+        set(index, &Control::width, value, Property::Geometry);
+    }
+    void setHeight(int index, float value) {
+        set(index, &Control::height, value, Property::Geometry);
+    }
     void setFontSize(int index, float points);
-    void setForeColour(int index, Colour colour);
-    void setBackColour(int index, Colour colour);
-    void setText(int index, std::string text);
-    void setPicture(int index, PictureRef picture);
+    void setForeColour(int index, Colour colour) {
+        set(index, &Control::foreColour, colour, Property::ForeColour);
+    }
+    void setBackColour(int index, Colour colour) {
+        set(index, &Control::backColour, colour, Property::BackColour);
+    }
+    void setText(int index, std::string text) {
+        set(index, &Control::text, std::move(text), Property::Text);
+    }
+    void setPicture(int index, PictureRef picture) {
+        set(index, &Control::picture, std::move(picture), Property::Picture);
+    }
     void addItem(int index, std::string item);
     void removeItem(int index, int item);
-    void setVisible(int index, bool visible);
-    void setEnabled(int index, bool enabled);
+    void setVisible(int index, bool visible) {
+        set(index, &Control::visible, visible, Property::Visible);
+    }
+    void setEnabled(int index, bool enabled) {
+        set(index, &Control::enabled, enabled, Property::Enabled);
+    }
 
     // Stores text typed by the user without telling the observer (the widget already shows it).
     void takeEditedText(int index, std::string text);
@@ -137,7 +154,7 @@ class Form {
     void setObserver(FormObserver* observer) { observer_ = observer; }
 
     // The rule that fits a text into its field (nullopt when it fits as it is). It runs for every
-    // shrinkToFit control now and whenever such a control's text, width or font size changes,
+    // shrinkToFit control now and whenever such a control's text, geometry or font size changes,
     // before the observer hears of the change.
     using Fitter = std::function<std::optional<FittedText>(const Control&)>;
     void setFitter(Fitter fitter);
@@ -147,7 +164,14 @@ class Form {
     void notify(int index, Property what) {
         if (observer_) observer_->changed(index, what);
     }
-    // Refits the control, tells the observer what else that changed, then what.
+    // Every setter: the control's new value, then a word to the window that shows it.
+    template <class Value>
+    void set(int index, Value Control::*member, Value value, Property what) {
+        at(index).*member = std::move(value);
+        notifyFitted(index, what);
+    }
+    // Refits a control whose text, geometry or font changed, tells the observer what else that
+    // changed, then what.
     void notifyFitted(int index, Property what);
 
     std::vector<Control> controls_;

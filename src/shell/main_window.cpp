@@ -28,12 +28,12 @@ MainWindow::MainWindow(platform::Services& services, link::LinkFactory& links, H
       slinkx1_(links.createLink()),
       board_(std::make_unique<board::BoardState>(services, form_, *slinkx_)),
       messages_(*board_),
-      notify_(*board_, messages_) {
+      echoWatch_(*board_, messages_) {
     slinkx_->onLinkMessage([this](std::string& endpoint, std::string& message) {
         guarded([&] { messages_.handle(endpoint, message); });
     });
     tmrNotify_ = services_.timers.createTimer(display::kNotifyInterval, true,
-                                              [this] { guarded([this] { notify_.tick(); }); });
+                                              [this] { guarded([this] { echoWatch_.tick(); }); });
     form_.setFitter([this](const Control& field) { return display::fitText(field, services_.ui); });
     window_ = services_.ui.createWindow(form_, *this);
 }

@@ -6,6 +6,7 @@
 
 #include "encoding.h"
 #include "messages.h"
+#include "platform/whole_number.h"
 
 namespace velmora::jukebox {
 
@@ -138,14 +139,9 @@ void MpdBridge::apply(const MpdStatus& status, std::vector<MpdSong> songs) {
     for (MpdSong& song : songs) {
         if (!song.position) continue;
         if (const auto known = covers_.find(song.file); known != covers_.end()) {
-            std::error_code gone;
             // The cache may have made room since: then the cover is fetched again.
             const std::string& sent = known->second;  // "": the song has no cover
-            const std::string_view name =
-                std::string_view(sent).substr(std::min(sent.size(), config_.coverPrefix.size()));
-            const auto local = config_.coverPrefix.empty() ? pathFromUtf8(sent)
-                                                           : cache_.folder() / pathFromUtf8(name);
-            if (!sent.empty() && !std::filesystem::exists(local, gone))
+            if (!sent.empty() && !cache_.holds(sent))
                 covers_.erase(known);
             else
                 song.track.picture = known->second;
@@ -279,12 +275,8 @@ void MpdBridge::readPicture(const std::string& command, const std::string& file,
         command + " " + mpdQuote(file) + " " + std::to_string(data->size()),
         [this, command, file, data](MpdReply& reply) {
             const auto size = reply.find("size");
-            std::size_t total = 0;
-            const bool sized = size && !size->empty() &&
-                               std::all_of(size->begin(), size->end(),
-                                           [](char ch) { return ch >= '0' && ch <= '9'; }) &&
-                               size->size() < 10 && (total = std::stoul(std::string(*size))) > 0;
-            if (!reply.ok || !sized || reply.binary.empty() || total > kMaxCoverBytes ||
+            const auto total = size ? platform::wholeNumber<std::size_t>(*size).value_or(0) : 0;
+            if (!reply.ok || total == 0 || reply.binary.empty() || total > kMaxCoverBytes ||
                 data->size() + reply.binary.size() > total) {
                 // No cover file (or a broken answer): the picture in the song file, if any.
                 if (command == "albumart")

@@ -1,29 +1,25 @@
 // SPDX-License-Identifier: MIT
 #include "mpd_protocol.h"
 
-#include <charconv>
 #include <cmath>
+
+#include "platform/whole_number.h"
 
 namespace velmora::jukebox {
 
 namespace {
 
 std::uint16_t parseMpdPort(std::string_view text) {
-    unsigned value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || value < 1 || value > 65535)
+    const auto value = platform::wholeNumber<unsigned>(text);
+    if (!value || *value < 1 || *value > 65535)
         throw MpdAddressError("MPD port must be a number from 1 to 65535, not '" +
                               std::string(text) + "'");
-    return static_cast<std::uint16_t>(value);
+    return static_cast<std::uint16_t>(*value);
 }
 
 template <class Number>
 std::optional<Number> number(std::optional<std::string_view> text) {
-    if (!text) return std::nullopt;
-    Number value{};
-    const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), value);
-    if (error != std::errc() || end != text->data() + text->size()) return std::nullopt;
-    return value;
+    return text ? platform::wholeNumber<Number>(*text) : std::nullopt;
 }
 
 }  // namespace

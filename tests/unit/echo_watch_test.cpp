@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The notify timer: the echo renewed, or the fallback saver launched.
+// The echo watch at each tick of tmrNotify: the echo renewed, or the fallback saver launched.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -21,7 +21,7 @@ struct Board : testing::RunningBoard {
     bool echoFlag() { return app.mainWindow()->state().echoReceived(); }
 };
 
-TEST(NotifyTimer, AnEchoRenewsTheRequestAtOnceWithNoBox) {
+TEST(EchoWatch, AnEchoRenewsTheRequestAtOnceWithNoBox) {
     Board b;
     b.saver("/s/Star.scr", "Star.scr");
     b.platform.files = {{"/s/Star.scr", "Star.scr"}};
@@ -37,7 +37,7 @@ TEST(NotifyTimer, AnEchoRenewsTheRequestAtOnceWithNoBox) {
     EXPECT_TRUE(b.platform.calls("MessageBox").empty());
 }
 
-TEST(NotifyTimer, LaunchesTheFallbackOnlyWhenTheLookupYieldsTheStoredName) {
+TEST(FallbackSaver, LaunchesTheFallbackOnlyWhenTheLookupYieldsTheStoredName) {
     struct Case {
         const char* name;
         std::string fullPath, storedName;
@@ -77,7 +77,7 @@ TEST(NotifyTimer, LaunchesTheFallbackOnlyWhenTheLookupYieldsTheStoredName) {
     }
 }
 
-TEST(NotifyTimer, ARunningFallbackIsNotLaunchedAgainAndSettingsAreReadAtEveryTick) {
+TEST(FallbackSaver, ARunningFallbackIsNotLaunchedAgainAndSettingsAreReadAtEveryTick) {
     Board b;
     b.saver("/s/Star.scr", "Star.scr");
     b.platform.files = {{"/s/Star.scr", "Star.scr"}, {"/s/Pipes.scr", "Pipes.scr"}};
@@ -91,7 +91,7 @@ TEST(NotifyTimer, ARunningFallbackIsNotLaunchedAgainAndSettingsAreReadAtEveryTic
     EXPECT_EQ(b.platform.launches[1].program, "/s/Pipes.scr");
 }
 
-TEST(NotifyTimer, AFallbackThatCannotStartIsTriedAgainWithoutEndingTheBoard) {
+TEST(FallbackSaver, AFallbackThatCannotStartIsTriedAgainWithoutEndingTheBoard) {
     Board b;
     b.saver("/s/Star.scr", "Star.scr");
     b.platform.files = {{"/s/Star.scr", "Star.scr"}};
