@@ -4,7 +4,8 @@
 //
 // Each NUL byte ends a read (it is delivered too) and lets 5 s of fake time pass, so retries and
 // the notify timer run. Then the mouse ends the run. Nothing may end the program with an error,
-// the board keeps at most seven log lines, and every line the board writes is a valid line.
+// the board keeps at most seven log lines, every line the board writes is a valid line, and every
+// name fitted into its field fits.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -68,6 +69,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     fake::FakeWindow* window = platform.window("Velmora");
     check(window != nullptr && window->form[window->form.find("List1")].items.size() <= 7);
+    // A name too wide is drawn within its field, or as "…" alone, never below 60 % of its size.
+    for (int i = 0; i < window->form.count(); ++i) {
+        const Control& c = window->form[i];
+        if (!c.fitted) continue;
+        check(c.fitted->size >= c.font.size * 0.59f);
+        check(platform.textWidth(c.drawnFont(), c.drawnText()) <= c.width ||
+              c.drawnText() == "\u2026");
+    }
     checkWritten(socket.written);
     window->events.mouseDown(1, 0, 0, 0);
     platform.runPosted();

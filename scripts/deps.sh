@@ -20,6 +20,7 @@ packages=(
   fonts-urw-base35
   # the tests: a virtual screen, a mouse, screenshots, a session bus
   xvfb xauth xdotool x11-utils imagemagick fonts-liberation python3
+  fonts-noto-cjk  # the package recommends it: screenshots of names in CJK scripts
   dbus-daemon
   clang-14 libclang-rt-14-dev libfuzzer-14-dev  # scripts/fuzz.sh (the runtimes are only recommended)
   libxcb1-dev xscreensaver lintian dpkg-dev

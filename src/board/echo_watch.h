@@ -14,7 +14,7 @@ class EchoWatch {
     EchoWatch(BoardState& board, const MessageHandler& messages)
         : board_(board), messages_(messages), fallback_(board.services()) {}
 
-    // Does nothing while its own box is still open or while a link message waits to retry.
+    // Does nothing while a link message waits to retry.
     void tick();
 
   private:
@@ -23,7 +23,6 @@ class EchoWatch {
     BoardState& board_;
     const MessageHandler& messages_;
     FallbackSaver fallback_;
-    bool boxOpen_ = false;
 };
 
 }  // namespace velmora::board

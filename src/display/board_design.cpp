@@ -58,6 +58,9 @@ Control textControl(const Row& row) {
     c.font = Font{"Arial", row.points, row.weight};
     c.foreColour = row.fore;
     c.backColour = kBlack;
+    // The names of the two tracks; the times and the captions are short.
+    for (Id named : {Artist, Title, Album, NextArtist, NextTitle, NextAlbum})
+        if (row.id == named) c.shrinkToFit = true;
     return c;
 }
 

@@ -47,17 +47,17 @@ float factor(float screen, float canvas) {
     return result;
 }
 
-void scaleGeometry(Form& board, Id id, ScaleFactors f) {
-    const Control& c = board[id];
-    board.setHeight(id, scaled(c.height, f.y));
-    board.setWidth(id, scaled(c.width, f.x));
-    board.setTop(id, scaled(c.top, f.y));
-    board.setLeft(id, scaled(c.left, f.x));
+// Sets the control's geometry (and font size) to from's, scaled; from may be the control itself.
+void scaleGeometry(Form& board, Id id, const Control& from, ScaleFactors f) {
+    board.setHeight(id, scaled(from.height, f.y));
+    board.setWidth(id, scaled(from.width, f.x));
+    board.setTop(id, scaled(from.top, f.y));
+    board.setLeft(id, scaled(from.left, f.x));
 }
 
-void scaleGeometryAndFont(Form& board, Id id, ScaleFactors f) {
-    scaleGeometry(board, id, f);
-    board.setFontSize(id, scaled(board[id].font.size, f.y));
+void scaleGeometryAndFont(Form& board, Id id, const Control& from, ScaleFactors f) {
+    scaleGeometry(board, id, from, f);
+    board.setFontSize(id, scaled(from.font.size, f.y));
 }
 
 // The stored colour under key, or current when the key is absent or its text is no colour.
@@ -84,7 +84,7 @@ ScaleFactors scaleFactorsFor(TwipSize screen) {
 void applyScalingAndColours(Form& board, TwipSize screen, platform::SettingsStore& store) {
     const ScaleFactors f = scaleFactorsFor(screen);
 
-    scaleGeometry(board, CDImage, f);
+    scaleGeometry(board, CDImage, board[CDImage], f);
 
     board.setBackColour(Title,
                         storedColour(store, settings::kBackgroundKey, board[Title].backColour));
@@ -94,11 +94,19 @@ void applyScalingAndColours(Form& board, TwipSize screen, platform::SettingsStor
     for (Id id : kBackgroundLabels) board.setBackColour(id, background);
 
     for (const Coloured& c : kColoured) {
-        scaleGeometryAndFont(board, c.id, f);
+        scaleGeometryAndFont(board, c.id, board[c.id], f);
         board.setForeColour(c.id, storedColour(store, c.key, board[c.id].foreColour));
     }
 
-    scaleGeometryAndFont(board, List1, f);
+    scaleGeometryAndFont(board, List1, board[List1], f);
+}
+
+void rescaleBoard(Form& board, TwipSize screen) {
+    const Form design = makeBoard();
+    const ScaleFactors f = scaleFactorsFor(screen);
+    scaleGeometry(board, CDImage, design[CDImage], f);
+    for (const Coloured& c : kColoured) scaleGeometryAndFont(board, c.id, design[c.id], f);
+    scaleGeometryAndFont(board, List1, design[List1], f);
 }
 
 }  // namespace velmora::display

@@ -24,6 +24,10 @@ ScaleFactors scaleFactorsFor(TwipSize screen);
 // the control's current colour).
 void applyScalingAndColours(Form& board, TwipSize screen, platform::SettingsStore& store);
 
+// Fits a scaled board to a screen of another size (a host's window that was resized): the same
+// controls from their design geometry and font size, as at start-up; the colours stay.
+void rescaleBoard(Form& board, TwipSize screen);
+
 // The colour the board shows for a "Default_color" key while none is stored: the design's text
 // colour of the first control the key colours, or its background for "Background".
 Colour designColour(std::string_view key);

@@ -23,7 +23,27 @@ void Form::setBackColour(Colour colour) {
 
 void Form::setFontSize(int index, float points) {
     at(index).font.size = points;
-    notify(index, Property::Font);
+    notifyFitted(index, Property::Font);
+}
+
+void Form::setFitter(Fitter fitter) {
+    fitter_ = std::move(fitter);
+    for (int i = 0; i < count(); ++i)
+        if (controls_[static_cast<size_t>(i)].shrinkToFit) notifyFitted(i, Property::Text);
+}
+
+void Form::notifyFitted(int index, Property what) {
+    Control& c = at(index);
+    const bool shapes =
+        what == Property::Text || what == Property::Geometry || what == Property::Font;
+    if (shapes && c.shrinkToFit && fitter_) {
+        const float size = c.drawnFont().size;
+        const std::string text = c.drawnText();
+        c.fitted = fitter_(c);
+        if (what != Property::Font && c.drawnFont().size != size) notify(index, Property::Font);
+        if (what != Property::Text && c.drawnText() != text) notify(index, Property::Text);
+    }
+    notify(index, what);
 }
 
 void Form::addItem(int index, std::string item) {

@@ -3,7 +3,9 @@
 // properties; a backend binds one native widget to each control and redraws on every change.
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -45,6 +47,13 @@ struct Font {
     int weight = 400;
 };
 
+// How a field draws a text wider than itself: a smaller size of its font, the text perhaps cut.
+struct FittedText {
+    float size = 0;    // points
+    std::string text;  // ends with "…" when cut
+    bool operator==(const FittedText&) const = default;
+};
+
 // A decoded picture. Each backend derives its own (its native image).
 class Picture {
   public:
@@ -68,10 +77,20 @@ struct Control {
     PictureRef picture;
     std::vector<std::string> items;
     Alignment alignment = Alignment::Centre;
+    bool shrinkToFit = false;          // a text too wide for the field is fitted into it
+    std::optional<FittedText> fitted;  // what is drawn instead of text in font; set by the form
     bool visible = true;
     bool enabled = true;
     int container = -1;  // index of the frame holding this control, or -1
     int tabIndex = -1;   // place in the keyboard order, or -1 when not a tab stop
+
+    // What a backend draws: the fitted text and size when there is one.
+    const std::string& drawnText() const { return fitted ? fitted->text : text; }
+    Font drawnFont() const {
+        Font f = font;
+        if (fitted) f.size = fitted->size;
+        return f;
+    }
 };
 
 class FormObserver {
@@ -134,6 +153,12 @@ class Form {
 
     void setObserver(FormObserver* observer) { observer_ = observer; }
 
+    // The rule that fits a text into its field (nullopt when it fits as it is). It runs for every
+    // shrinkToFit control now and whenever such a control's text, geometry or font size changes,
+    // before the observer hears of the change.
+    using Fitter = std::function<std::optional<FittedText>(const Control&)>;
+    void setFitter(Fitter fitter);
+
   private:
     Control& at(int index) { return controls_.at(static_cast<size_t>(index)); }
     void notify(int index, Property what) {
@@ -143,12 +168,16 @@ class Form {
     template <class Value>
     void set(int index, Value Control::*member, Value value, Property what) {
         at(index).*member = std::move(value);
-        notify(index, what);
+        notifyFitted(index, what);
     }
+    // Refits a control whose text, geometry or font changed, tells the observer what else that
+    // changed, then what.
+    void notifyFitted(int index, Property what);
 
     std::vector<Control> controls_;
     Colour backColour_ = 0;
     FormObserver* observer_ = nullptr;
+    Fitter fitter_;
 };
 
 }  // namespace velmora

@@ -26,6 +26,8 @@ class WindowEvents {
     virtual void closeRequested() = 0;  // the close box, or the desktop closing the window
     virtual void clicked(int control) = 0;
     virtual void textEdited(int control, const std::string& text) = 0;
+    // The screen-saver host's window the form covers changed size (Ui::desktopRect tells it).
+    virtual void hostResized() {}
 };
 
 // A native window showing a Form. Destroying the object destroys the window.
@@ -45,6 +47,8 @@ class Ui {
     virtual std::unique_ptr<Window> createWindow(Form& form, WindowEvents& events) = 0;
     virtual TwipSize screenSize() = 0;  // the primary display, in twips
     virtual PixelRect desktopRect() = 0;
+    // The width of text drawn on one line in font (name, size and weight), in twips.
+    virtual float textWidth(const Font& font, const std::string& text) = 0;
     // A modal box with an OK button; returns when the user closed it.
     virtual void messageBox(const std::string& text, const std::string& caption) = 0;
     // Runs task on the UI thread after the current event has been handled.

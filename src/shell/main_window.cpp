@@ -5,6 +5,7 @@
 
 #include "display/board_design.h"
 #include "display/board_scaling.h"
+#include "display/text_fit.h"
 #include "link/messages.h"
 #include "platform/trim.h"
 #include "settings/settings_keys.h"
@@ -33,6 +34,7 @@ MainWindow::MainWindow(platform::Services& services, link::LinkFactory& links, H
     });
     tmrNotify_ = services_.timers.createTimer(display::kNotifyInterval, true,
                                               [this] { guarded([this] { echoWatch_.tick(); }); });
+    form_.setFitter([this](const Control& field) { return display::fitText(field, services_.ui); });
     window_ = services_.ui.createWindow(form_, *this);
 }
 
@@ -82,6 +84,16 @@ void MainWindow::showInHost() {
     hosted_ = true;
     const PixelRect host = services_.ui.desktopRect();
     window_->placeTopmost(0, 0, host.right, host.bottom);
+}
+
+// The host's settings program resized its preview: the board follows, as at start-up.
+void MainWindow::hostResized() {
+    if (!hosted_ || board_->unloaded()) return;
+    guarded([this] {
+        display::rescaleBoard(form_, services_.ui.screenSize());
+        const PixelRect host = services_.ui.desktopRect();
+        window_->placeTopmost(0, 0, host.right, host.bottom);
+    });
 }
 
 void MainWindow::mouseDown(int, int, float, float) {

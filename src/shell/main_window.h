@@ -33,6 +33,7 @@ class MainWindow final : public platform::WindowEvents {
     void mouseDown(int button, int shift, float x, float y) override;
     void mouseMove(int button, int shift, float x, float y) override;
     void closeRequested() override;
+    void hostResized() override;
     void clicked(int) override {}
     void textEdited(int, const std::string&) override {}
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# The board and the jukebox service, both real, on loopback: the whole conversation, the fallback
-# saver when the service dies, the board coming back to life when it returns, and the end by mouse.
+# The board and the jukebox service, both real, on loopback: the whole conversation, the heartbeat
+# and the fallback saver within two ticks once the service dies (no click, no window but the
+# board's), the board coming back to life when the service returns, and the end by mouse.
 set -euo pipefail
 board=$1
 jukebox=$2
@@ -10,9 +11,11 @@ source "$(cd "$(dirname "$0")" && pwd)/wait_for.sh"
 work=$(mktemp -d)
 board_pid=
 jukebox_pid=
+xev_pid=
 cleanup() {
     [ -n "$board_pid" ] && kill "$board_pid" 2>/dev/null || true
     [ -n "$jukebox_pid" ] && kill "$jukebox_pid" 2>/dev/null || true
+    [ -n "$xev_pid" ] && kill "$xev_pid" 2>/dev/null || true
     wait 2>/dev/null || true
     if [ "${keep:-0}" = 1 ]; then echo "kept $work"; else rm -rf "$work"; fi
 }
@@ -56,6 +59,9 @@ start_jukebox() {  # transcript file
 # The lines of a transcript without time stamps, connection numbers or time codes.
 conversation() { sed -E 's/^[^ ]+ #[0-9]+ //' "$1" | grep -vE '^> MSG cdjr time\[|^\*'; }
 
+# Every window mapped on the display, from before the board starts.
+xev -root -event substructure >"$work/maps.log" 2>/dev/null &
+xev_pid=$!
 start_jukebox "$work/first.log"
 wait_for 10 "$work/jukebox.log" 'listening' || fail "the jukebox service did not start"
 "$board" /S >"$work/board.log" 2>&1 &
@@ -86,23 +92,30 @@ awk -v v="$(lit 700x40+290+80)" 'BEGIN { exit !(v > 0.01) }' || fail "no artist 
 deadline=$((SECONDS + 40))
 until [ "$(conversation "$work/first.log" | grep -c '^< SEND cdj playlist_getpointer$')" -ge 2 ]; do
     [ $SECONDS -lt $deadline ] || fail "no look-up after a track change"
-    xdotool key Return  # a "True" box does not hold up the conversation, but keep the screen clear
     sleep 0.5
 done
 
-# 4. The service dies: a following tick launches the fallback saver, with "/S", through no shell.
+# 4. The heartbeat: every tick renews the answered echo, with nobody there to click anything.
+until [ "$(grep -c '< SEND cdj echo\[cdjon\]$' "$work/first.log")" -ge 4 ]; do
+    [ $SECONDS -lt $deadline ] || fail "the echo was not renewed at every tick"
+    sleep 0.5
+done
+
+# 5. The service dies: within two ticks the fallback saver is launched, with "/S", through no shell.
 kill "$jukebox_pid"
 wait "$jukebox_pid" 2>/dev/null || true
 jukebox_pid=
-deadline=$((SECONDS + 30))
-until [ -s "$work/fallback.log" ]; do
-    [ $SECONDS -lt $deadline ] || fail "the fallback saver was not launched"
-    xdotool key Return  # closes a "True" box left from the last echo
-    sleep 1
-done
+killed=$(date +%s%N)
+wait_for 12 "$work/fallback.log" . || fail "the fallback saver was not launched within two ticks"
+echo "fallback launched $(( ($(date +%s%N) - killed) / 1000000 )) ms after the service died"
 [ "$(head -n 1 "$work/fallback.log")" = "/S" ] || fail "fallback started with: $(cat "$work/fallback.log")"
 
-# 5. The service comes back: the board re-opens its endpoints, asks again and gets tracks.
+# No box or other window came up: the board's own full-screen window is the only one mapped.
+mapped=$(sed -nE 's/^ +event 0x[0-9a-f]+, window (0x[0-9a-f]+),.*/\1/p' "$work/maps.log" | sort -u)
+[ "$(echo "$mapped" | wc -w)" = 1 ] || fail "windows mapped: $mapped"
+xwininfo -id "$mapped" | grep -q 'Width: 1280$' || fail "the one window mapped is not the board"
+
+# 6. The service comes back: the board re-opens its endpoints, asks again and gets tracks.
 start_jukebox "$work/second.log"
 wait_for 40 "$work/second.log" '< SEND cdj playlist_getpointer' || fail "the board did not come back"
 for line in '< OPEN cdj type=devtx' '< OPEN cdjr type=devrx' '< SEND cdj notify_playing_item\[on\]' \
@@ -110,11 +123,11 @@ for line in '< OPEN cdj type=devtx' '< OPEN cdjr type=devrx' '< SEND cdj notify_
     grep -qE "$line" "$work/second.log" || fail "not restored: $line"
 done
 
-# 6. A mouse movement over the board's background ends it with the shutdown sequence.
+# 7. A mouse movement over the board's background ends it with the shutdown sequence.
 deadline=$((SECONDS + 30))
 while kill -0 "$board_pid" 2>/dev/null; do
     [ $SECONDS -lt $deadline ] || fail "the board did not end on mouse movement"
-    xdotool key Return mousemove 20 20 sleep 0.2 mousemove 30 25
+    xdotool mousemove 20 20 sleep 0.2 mousemove 30 25
     sleep 0.5
 done
 wait "$board_pid" && status=0 || status=$?

@@ -153,6 +153,17 @@ import -window "$(cat "$work/preview-id")" "$work/preview.png"
 [ "$(identify -format '%wx%h' "$work/preview.png")" = 400x300 ] || fail "the preview is not 400x300"
 awk -v v="$(lit "$work/preview.png" 120x14+138+28)" 'BEGIN { exit !(v > 0.02) }' ||
     fail "no artist in the preview"
+# The settings window grows, its preview with it: the board fills the new size, scaled up.
+preview_id=$(cat "$work/preview-id")
+xdotool windowsize "$preview_id" 640 480
+wait_for 5 sh -c "xwininfo -children -id $preview_id | grep -q ' 640x480+0+0 '" ||
+    fail "the board did not follow the preview to 640x480"
+sleep 0.3
+import -window "$preview_id" "$work/preview-640.png"
+awk -v v="$(lit "$work/preview-640.png" 15x170+622+300)" 'BEGIN { exit !(v < 0.01) }' ||
+    fail "the host's window shows beside the board at 640x480"
+awk -v v="$(lit "$work/preview-640.png" 60x12+290+381)" 'BEGIN { exit !(v > 0.02) }' ||
+    fail "no \"Next Up:\" where the board scaled to 640x480 puts it"
 kill -TERM "$preview"
 status=0
 wait "$preview" || status=$?

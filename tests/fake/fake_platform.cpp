@@ -155,6 +155,13 @@ PixelRect FakePlatform::desktopRect() {
     return desktop;
 }
 
+float FakePlatform::textWidth(const Font& font, const std::string& text) {
+    const auto codePoints = std::count_if(text.begin(), text.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    });
+    return font.size * 10 * static_cast<float>(codePoints);
+}
+
 void FakePlatform::messageBox(const std::string& text, const std::string& caption) {
     record("MessageBox(" + text + "," + caption + ")");
     ++openBoxes;

@@ -127,6 +127,8 @@ class FakePlatform final : public platform::Ui,
                                                    platform::WindowEvents& events) override;
     TwipSize screenSize() override { return screen; }
     PixelRect desktopRect() override;
+    // Every code point half an em wide, bold or not: size × 10 twips.
+    float textWidth(const Font& font, const std::string& text) override;
     void messageBox(const std::string& text, const std::string& caption) override;
     void post(std::function<void()> task) override;
     void quit() override;

@@ -34,6 +34,7 @@ names=$(echo "$depends" | tr ',' '\n' | sed -E 's/^ +//; s/ .*//')
 for package in libqt6widgets6 libqt6network6 libqt6dbus6 libc6 libstdc++6 fonts-liberation; do
     echo "$names" | grep -qxF "$package" || fail "Depends lacks $package: $depends"
 done
+dpkg-deb --field "$deb" Recommends | grep -qw fonts-noto-cjk || fail "no CJK font recommended"
 
 # 3. Debian's own checker: no errors.
 lintian --fail-on error --tag-display-limit 0 "$deb" | tee "$work/lintian.txt" || fail "lintian found errors"

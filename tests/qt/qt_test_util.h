@@ -41,6 +41,9 @@ class DesktopUi final : public platform::Ui {
         return TwipSize{s.toTwipsX(width_), s.toTwipsY(height_)};
     }
     PixelRect desktopRect() override { return PixelRect{0, 0, width_, height_}; }
+    float textWidth(const Font& font, const std::string& text) override {
+        return ui_.textWidth(font, text);
+    }
     void messageBox(const std::string& text, const std::string& caption) override {
         ui_.messageBox(text, caption);
     }

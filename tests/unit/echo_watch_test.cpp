@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The echo watch at each tick of tmrNotify: the echo renewed behind a "True" box, or the fallback
-// saver launched.
+// The echo watch at each tick of tmrNotify: the echo renewed, or the fallback saver launched.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -11,7 +10,6 @@ namespace velmora {
 namespace {
 
 using Lines = std::vector<std::string>;
-constexpr char kBox[] = "MessageBox(True,SCRNSAVE:Sample Screen Saver)";
 constexpr char kEcho[] = "LinkSend(cdj,echo[cdjon])";
 
 struct Board : testing::RunningBoard {
@@ -20,27 +18,23 @@ struct Board : testing::RunningBoard {
         platform.store[{"Velmora2000", "Default_saver", "Name"}] = name;
     }
     void echo() { deliver("echo[cdjon]"); }
-    void tick() {
-        for (auto* t : platform.timers)
-            if (t->interval() == 5000) t->tick();
-    }
     bool echoFlag() { return app.mainWindow()->state().echoReceived(); }
 };
 
-TEST(EchoWatch, AnEchoShowsTheBoxThenRenewsTheRequest) {
+TEST(EchoWatch, AnEchoRenewsTheRequestAtOnceWithNoBox) {
     Board b;
-    b.echo();
-    std::size_t sendsDuringBox = 99;
-    b.platform.duringMessageBox = [&] { sendsDuringBox = b.platform.calls("LinkSend").size(); };
-    b.platform.advance(5000);
-    EXPECT_EQ(sendsDuringBox, 0u);
-    EXPECT_EQ(b.platform.log, (Lines{kBox, kEcho}));
-    EXPECT_FALSE(b.echoFlag());
-    b.platform.log.clear();
+    b.saver("/s/Star.scr", "Star.scr");
+    b.platform.files = {{"/s/Star.scr", "Star.scr"}};
+    for (int tick = 0; tick < 3; ++tick) {  // an answered echo, tick after tick
+        b.platform.log.clear();
+        b.echo();
+        b.platform.advance(5000);
+        EXPECT_EQ(b.platform.log, Lines{kEcho}) << tick;
+        EXPECT_FALSE(b.echoFlag()) << tick;
+    }
     b.platform.advance(5000);  // no echo this time: the fallback branch
-    EXPECT_EQ(b.platform.log,
-              (Lines{"GetSetting(Velmora2000,Default_saver,FullPath,)",
-                     "GetSetting(Velmora2000,Default_saver,Name,)", "FindFirstFile()"}));
+    EXPECT_EQ(b.platform.launches.size(), 1u);
+    EXPECT_TRUE(b.platform.calls("MessageBox").empty());
 }
 
 TEST(FallbackSaver, LaunchesTheFallbackOnlyWhenTheLookupYieldsTheStoredName) {
@@ -106,37 +100,6 @@ TEST(FallbackSaver, AFallbackThatCannotStartIsTriedAgainWithoutEndingTheBoard) {
     EXPECT_EQ(b.platform.calls("Launch").size(), 2u);
     EXPECT_TRUE(b.platform.fatals.empty());
     EXPECT_FALSE(b.app.mainWindow()->unloaded());
-}
-
-TEST(EchoWatch, NoTickIsServedWhileTheBoxIsOpen) {
-    Board b;
-    b.saver("/s/Star.scr", "Star.scr");
-    b.platform.files = {{"/s/Star.scr", "Star.scr"}};
-    b.echo();
-    int boxes = 0;
-    b.platform.duringMessageBox = [&] {
-        if (++boxes > 1) return;  // a box opened over this one
-        b.tick();
-        b.echo();
-        b.tick();
-    };
-    b.platform.advance(5000);
-    EXPECT_EQ(boxes, 1);
-    EXPECT_EQ(b.platform.log, (Lines{kBox, kEcho}));  // no second box, no launch
-    EXPECT_FALSE(b.echoFlag());
-}
-
-TEST(EchoWatch, AnUnloadWhileTheBoxIsOpenEndsTheTick) {
-    Board b;
-    b.echo();
-    b.platform.duringMessageBox = [&] {
-        b.platform.window("Velmora")->events.mouseDown(1, 0, 0, 0);
-    };
-    b.platform.advance(5000);
-    EXPECT_EQ(b.platform.calls(kEcho).size(), 0u);
-    EXPECT_EQ(b.platform.calls("LinkClose").size(), 2u);
-    EXPECT_TRUE(b.platform.fatals.empty());
-    EXPECT_TRUE(b.platform.quitCalled);
 }
 
 }  // namespace

@@ -19,13 +19,17 @@ struct BoardRun {
     platform::Services services = platform.services();
     shell::Application app{services, links};
 
-    BoardRun(std::string commandLine, bool hosted) {
+    BoardRun(std::string commandLine, bool hosted, int width = 640, int height = 400) {
         platform.hostWindow = hosted;
-        platform.screen = TwipSize{640 * 15.0f, 400 * 15.0f};
-        platform.desktop = PixelRect{0, 0, 640, 400};
+        resize(width, height);
         platform.commandLineText = std::move(commandLine);
         app.start();
         platform.runPosted();
+    }
+
+    void resize(int width, int height) {
+        platform.screen = TwipSize{width * 15.0f, height * 15.0f};
+        platform.desktop = PixelRect{0, 0, width, height};
     }
 
     // What the host would notice: link operations, the pointer, the idle watch, the placement.
@@ -68,17 +72,30 @@ TEST(HostWindow, TheHostsWindowWinsOverEveryCommandLine) {
     }
 }
 
-TEST(HostWindow, TheBoardIsScaledToTheHostsWindowAsToAScreen) {
+TEST(HostWindow, TheBoardIsScaledToTheHostsWindowAsToAScreenAndFollowsItsSize) {
     BoardRun hosted("--root", true);
-    BoardRun screen("/S", false);
-    const Form& a = hosted.app.mainWindow()->form();
-    const Form& b = screen.app.mainWindow()->form();
-    ASSERT_EQ(a.count(), b.count());
-    for (int i = 0; i < a.count(); ++i) {
-        EXPECT_EQ(a[i].left, b[i].left) << a[i].name;
-        EXPECT_EQ(a[i].top, b[i].top) << a[i].name;
-        EXPECT_EQ(a[i].width, b[i].width) << a[i].name;
-        EXPECT_EQ(a[i].font.size, b[i].font.size) << a[i].name;
+    const auto expectLayoutOf = [&](BoardRun&& screen) {
+        const Form& a = hosted.app.mainWindow()->form();
+        const Form& b = screen.app.mainWindow()->form();
+        ASSERT_EQ(a.count(), b.count());
+        for (int i = 0; i < a.count(); ++i) {
+            EXPECT_EQ(a[i].left, b[i].left) << a[i].name;
+            EXPECT_EQ(a[i].top, b[i].top) << a[i].name;
+            EXPECT_EQ(a[i].width, b[i].width) << a[i].name;
+            EXPECT_EQ(a[i].height, b[i].height) << a[i].name;
+            EXPECT_EQ(a[i].font.size, b[i].font.size) << a[i].name;
+        }
+    };
+    expectLayoutOf(BoardRun("/S", false));
+    // The settings program's preview grows, then shrinks back.
+    for (auto [width, height] : {std::pair{1024, 768}, std::pair{640, 400}}) {
+        hosted.resize(width, height);
+        hosted.platform.log.clear();
+        hosted.platform.window("Velmora")->events.hostResized();
+        expectLayoutOf(BoardRun("/S", false, width, height));
+        EXPECT_EQ(hosted.platform.calls("SetWindowPos"),
+                  Lines{"SetWindowPos(Velmora,HWND_TOPMOST,0,0," + std::to_string(width) + "," +
+                        std::to_string(height) + ",SWP_SHOWWINDOW)"});
     }
 }
 

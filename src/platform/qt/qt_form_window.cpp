@@ -56,6 +56,13 @@ bool usesFormColours(ControlKind kind) {
 
 }  // namespace
 
+QFont toQFont(const Font& font) {
+    QFont q(fromUtf8(font.name));
+    q.setPointSizeF(std::max(1.0f, font.size));
+    q.setWeight(static_cast<QFont::Weight>(std::clamp(font.weight, 1, 1000)));
+    return q;
+}
+
 QtFormWindow::QtFormWindow(Form& form, platform::WindowEvents& events, TwipScale scale)
     : form_(form), events_(events), scale_(scale) {
     setMouseTracking(true);
@@ -194,10 +201,7 @@ void QtFormWindow::applyGeometry(int index) {
 void QtFormWindow::applyFont(int index) {
     const Control& c = form_[index];
     if (c.font.name.empty()) return;  // the desktop's own dialog font
-    QFont font(fromUtf8(c.font.name));
-    font.setPointSizeF(std::max(1.0f, c.font.size));
-    font.setWeight(static_cast<QFont::Weight>(std::clamp(c.font.weight, 1, 1000)));
-    widgetOf(index)->setFont(font);
+    widgetOf(index)->setFont(toQFont(c.drawnFont()));
 }
 
 void QtFormWindow::applyColours(int index) {
@@ -222,7 +226,7 @@ void QtFormWindow::applyText(int index) {
     const Control& c = form_[index];
     QWidget* w = widgetOf(index);
     if (auto* label = qobject_cast<QLabel*>(w)) {
-        label->setText(fromUtf8(c.text));
+        label->setText(fromUtf8(c.drawnText()));
     } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
         if (edit->text() != fromUtf8(c.text)) edit->setText(fromUtf8(c.text));
     } else if (auto* button = qobject_cast<QPushButton*>(w)) {

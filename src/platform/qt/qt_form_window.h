@@ -21,6 +21,9 @@
 
 namespace velmora::qt {
 
+// The core's font as Qt draws it. Glyphs the family lacks come from the system's fallback fonts.
+QFont toQFont(const Font& font);
+
 class QtFormWindow final : public QWidget, public platform::Window, private FormObserver {
   public:
     QtFormWindow(Form& form, platform::WindowEvents& events, TwipScale scale);
@@ -30,6 +33,8 @@ class QtFormWindow final : public QWidget, public platform::Window, private Form
     void show() override;
     // Makes placeTopmost place the window inside host (a screen-saver host's window) instead.
     void setHost(QWindow* host) { host_ = host; }
+    // The host's window changed size.
+    void hostResized() { events_.hostResized(); }
 
     // The widget bound to a control, or nullptr for controls that draw nothing.
     QWidget* widgetOf(int control) const;

@@ -2,6 +2,7 @@
 #include "platform/qt/qt_ui.h"
 
 #include <QApplication>
+#include <QFontMetricsF>
 #include <QMessageBox>
 #include <QScreen>
 #include <cstdio>
@@ -26,13 +27,24 @@ bool hasDisplay() {
 
 std::unique_ptr<platform::Window> QtUi::createWindow(Form& form, platform::WindowEvents& events) {
     auto window = std::make_unique<QtFormWindow>(form, events, scale());
-    if (host_) window->setHost(host_.get());
+    if (host_) {
+        window->setHost(host_.get());
+        hosted_ = window.get();
+    }
     return window;
 }
 
-void QtUi::setHostWindow(std::unique_ptr<QWindow> host, QSize size) {
+void QtUi::setHostWindow(std::unique_ptr<QWindow> host, QSize size,
+                         std::unique_ptr<QAbstractNativeEventFilter> watch) {
     host_ = std::move(host);
+    hostWatch_ = std::move(watch);
     hostSize_ = size;
+}
+
+void QtUi::hostResized(QSize size) {
+    if (!host_ || size == hostSize_) return;  // a move, or a restack
+    hostSize_ = size;
+    if (hosted_) hosted_->hostResized();
 }
 
 QRect QtUi::desktop() const {
@@ -56,6 +68,11 @@ TwipSize QtUi::screenSize() {
 PixelRect QtUi::desktopRect() {
     const QRect d = desktop();
     return PixelRect{d.x(), d.y(), d.x() + d.width(), d.y() + d.height()};
+}
+
+float QtUi::textWidth(const Font& font, const std::string& text) {
+    // The font as the field draws it, measured on the screen it is drawn on.
+    return scale().toTwipsX(QFontMetricsF(toQFont(font)).horizontalAdvance(fromUtf8(text)));
 }
 
 void QtUi::messageBox(const std::string& text, const std::string& caption) {

@@ -3,6 +3,8 @@
 
 #include <xcb/xcb.h>
 
+#include <QAbstractNativeEventFilter>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWindow>
@@ -36,6 +38,44 @@ xcb_window_t rootWindow(xcb_connection_t* connection) {
     for (int i = 0; it.rem > 1 && i < screen; ++i) xcb_screen_next(&it);
     return it.data->root;
 }
+
+// Follows the size of the host's window: the preview of the host's settings program is resized
+// with the settings window. Events are chosen per client, so asking for the window's structure
+// events takes nothing from the host.
+class HostSizeWatch final : public QAbstractNativeEventFilter {
+  public:
+    HostSizeWatch(QtUi& ui, xcb_connection_t* connection, xcb_window_t id, qreal ratio)
+        : ui_(ui), id_(id), ratio_(ratio) {
+        std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&std::free)> attributes(
+            xcb_get_window_attributes_reply(connection, xcb_get_window_attributes(connection, id),
+                                            nullptr),
+            &std::free);
+        const uint32_t mask =
+            (attributes ? attributes->your_event_mask : 0) | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+        xcb_change_window_attributes(connection, id, XCB_CW_EVENT_MASK, &mask);
+        xcb_flush(connection);
+        QCoreApplication::instance()->installNativeEventFilter(this);
+    }
+    ~HostSizeWatch() override {
+        if (auto* app = QCoreApplication::instance()) app->removeNativeEventFilter(this);
+    }
+
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+        if (type != "xcb_generic_event_t") return false;
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        if ((event->response_type & 0x7F) != XCB_CONFIGURE_NOTIFY) return false;
+        const auto* configure = static_cast<const xcb_configure_notify_event_t*>(message);
+        if (configure->window != id_) return false;
+        ui_.hostResized(
+            QSize(qRound(configure->width / ratio_), qRound(configure->height / ratio_)));
+        return false;
+    }
+
+  private:
+    QtUi& ui_;
+    xcb_window_t id_;
+    qreal ratio_;
+};
 
 }  // namespace
 
@@ -92,7 +132,8 @@ bool attachToScreenSaverHost(QtUi& ui, const QStringList& arguments) {
                             ? QGuiApplication::primaryScreen()->devicePixelRatio()
                             : 1.0;
     const QSize size(qRound(geometry->width / ratio), qRound(geometry->height / ratio));
-    ui.setHostWindow(std::unique_ptr<QWindow>(QWindow::fromWinId(id)), size);
+    ui.setHostWindow(std::unique_ptr<QWindow>(QWindow::fromWinId(id)), size,
+                     std::make_unique<HostSizeWatch>(ui, connection, id, ratio));
     return true;
 }
 

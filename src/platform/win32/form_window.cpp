@@ -195,24 +195,37 @@ void FormWindow::place(int index) {
     MoveWindow(child, x, y, dpi.pixelsX(left + c.width) - x, dpi.pixelsY(top + c.height) - y, TRUE);
 }
 
-void FormWindow::applyFont(int index) {
-    Native& n = natives_[static_cast<size_t>(index)];
-    if (!n.hwnd) return;
-    const Font& f = form_[index].font;
-    HFONT font = nullptr;
+HFONT createFont(const Dpi& dpi, const Font& f) {
     if (f.name.empty()) {
         NONCLIENTMETRICSW metrics{};
         metrics.cbSize = sizeof metrics;
         SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
-        font = CreateFontIndirectW(&metrics.lfMessageFont);
-    } else {
-        font = CreateFontW(ui_.dpi().fontHeight(f.size), 0, 0, 0, f.weight, FALSE, FALSE, FALSE,
-                           DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                           DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, widen(f.name).c_str());
+        return CreateFontIndirectW(&metrics.lfMessageFont);
     }
+    return CreateFontW(dpi.fontHeight(f.size), 0, 0, 0, f.weight, FALSE, FALSE, FALSE,
+                       DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                       DEFAULT_PITCH | FF_DONTCARE, widen(f.name).c_str());
+}
+
+void FormWindow::applyFont(int index) {
+    Native& n = natives_[static_cast<size_t>(index)];
+    if (!n.hwnd) return;
+    HFONT font = createFont(ui_.dpi(), form_[index].drawnFont());
     SendMessageW(n.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     if (n.font) DeleteObject(n.font);
     n.font = font;
+    applyMargins(index);
+}
+
+// A text fitted to its field was measured against the field's whole width: the edit control's
+// margins would hide its last letters. Other texts keep the margins they always had.
+void FormWindow::applyMargins(int index) {
+    Native& n = natives_[static_cast<size_t>(index)];
+    const bool fitted = form_[index].fitted.has_value();
+    if (!fitted && !n.marginsCleared) return;
+    const LPARAM margins = fitted ? MAKELONG(0, 0) : MAKELONG(EC_USEFONTINFO, EC_USEFONTINFO);
+    SendMessageW(n.hwnd, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, margins);
+    n.marginsCleared = fitted;
 }
 
 void FormWindow::applyBackColour(int index) {
@@ -227,7 +240,8 @@ void FormWindow::applyText(int index) {
     HWND child = natives_[static_cast<size_t>(index)].hwnd;
     if (!child || form_[index].kind == ControlKind::Picture) return;
     settingText_ = true;
-    SetWindowTextW(child, widen(form_[index].text).c_str());
+    applyMargins(index);
+    SetWindowTextW(child, widen(form_[index].drawnText()).c_str());
     settingText_ = false;
 }
 

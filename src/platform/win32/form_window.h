@@ -13,6 +13,11 @@
 namespace velmora::win32 {
 
 class Win32Ui;
+struct Dpi;
+
+// The font a control draws with, at the screen's dpi (the desktop's dialog font when the core's
+// has no name). The caller deletes it.
+HFONT createFont(const Dpi& dpi, const Font& font);
 
 class FormWindow final : public platform::Window, private FormObserver {
   public:
@@ -35,7 +40,8 @@ class FormWindow final : public platform::Window, private FormObserver {
     struct Native {
         HWND hwnd = nullptr;
         HFONT font = nullptr;
-        HBRUSH brush = nullptr;  // the control's back colour
+        HBRUSH brush = nullptr;       // the control's back colour
+        bool marginsCleared = false;  // a fitted text uses the field's whole width
     };
 
     static LRESULT CALLBACK windowProc(HWND, UINT, WPARAM, LPARAM);
@@ -50,6 +56,7 @@ class FormWindow final : public platform::Window, private FormObserver {
     void stackInTabOrder();
     void place(int control);
     void applyFont(int control);
+    void applyMargins(int control);
     void applyBackColour(int control);
     void applyText(int control);
     void applyItems(int control);

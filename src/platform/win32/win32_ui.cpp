@@ -78,6 +78,19 @@ PixelRect Win32Ui::desktopRect() {
     return PixelRect{r.left, r.top, r.right, r.bottom};
 }
 
+float Win32Ui::textWidth(const Font& font, const std::string& text) {
+    const std::wstring wide = widen(text);
+    HDC dc = GetDC(nullptr);
+    HFONT measured = createFont(dpi_, font);
+    HGDIOBJ before = SelectObject(dc, measured);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size);
+    SelectObject(dc, before);
+    DeleteObject(measured);
+    ReleaseDC(nullptr, dc);
+    return dpi_.twipsX(size.cx);
+}
+
 void Win32Ui::messageBox(const std::string& text, const std::string& caption) {
     // Owned by the program's active window, so that it comes up above a topmost board.
     MessageBoxW(GetActiveWindow(), widen(text).c_str(), widen(caption).c_str(), MB_OK);

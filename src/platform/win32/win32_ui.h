@@ -34,6 +34,7 @@ class Win32Ui final : public platform::Ui, public platform::Timers {
                                                    platform::WindowEvents& events) override;
     TwipSize screenSize() override;
     PixelRect desktopRect() override;
+    float textWidth(const Font& font, const std::string& text) override;
     void messageBox(const std::string& text, const std::string& caption) override;
     void post(std::function<void()> task) override;
     void quit() override;
