@@ -21,6 +21,8 @@ packages=(
   clang-14 libclang-rt-14-dev libfuzzer-14-dev  # scripts/fuzz.sh (the runtimes are only recommended)
   libxcb1-dev xscreensaver lintian dpkg-dev
   mpd mpc sox libsox-fmt-base flac vorbis-tools
+  # velmora-jukebox --mpris: sd-bus, libcurl for covers over HTTP; desktop players for its tests
+  libsystemd-dev libcurl4-openssl-dev mpv mpv-mpris vlc-bin vlc-plugin-base
   "$@"
 )
 
