@@ -14,6 +14,7 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr auto kFetchTime = 15s;
+constexpr auto kRetryAfter = 30s;
 constexpr std::size_t kRememberedCovers = 1024;
 constexpr std::size_t kLongestKey = 4096;
 
@@ -97,8 +98,11 @@ std::string ArtCovers::pictureFor(const std::string& url) {
     const std::string key = keyOf(url);
     if (const auto known = known_.find(key); known != known_.end()) {
         std::error_code gone;
-        // The cache may have made room since: then the picture is read again.
-        if (known->second.sent.empty() || std::filesystem::exists(known->second.local, gone))
+        // The cache may have made room since: then the picture is read again. A server that was
+        // not up yet, a file not yet written, may have it a while later.
+        const bool failed = known->second.sent.empty();
+        if (failed ? std::chrono::steady_clock::now() - known->second.at < kRetryAfter
+                   : std::filesystem::exists(known->second.local, gone))
             return known->second.sent;
         known_.erase(known);
     }
@@ -124,6 +128,7 @@ std::string ArtCovers::pictureFor(const std::string& url) {
 void ArtCovers::keep(const std::string& key, std::optional<std::string> bytes) {
     if (known_.size() >= kRememberedCovers) known_.clear();
     Known& known = known_[key];
+    known.at = std::chrono::steady_clock::now();
     const auto name = bytes ? CoverCache::nameFor(*bytes) : std::nullopt;
     const auto sent = name ? cache_.store(*bytes) : std::nullopt;
     if (!sent) return;

@@ -4,6 +4,7 @@
 // background. Each is checked to be a picture a board shows before it is kept.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <filesystem>
 #include <functional>
@@ -35,6 +36,7 @@ class ArtCovers {
     struct Known {
         std::string sent;  // empty: no picture there
         std::filesystem::path local;
+        std::chrono::steady_clock::time_point at;  // a failure is tried again after a while
     };
     void keep(const std::string& key, std::optional<std::string> bytes);
 

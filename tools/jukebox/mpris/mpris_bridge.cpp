@@ -326,9 +326,12 @@ const MprisBridge::Player* MprisBridge::chosen() const {
 void MprisBridge::notify() {
     if (!listener_) return;
     const Player* player = chosen();
-    const std::string who = player ? *player->names.begin() : std::string();
-    if (who != lastChosen_ && !who.empty()) log_("following " + who);
-    lastChosen_ = who;
+    std::string owner;
+    for (const auto& [name, each] : players_)
+        if (&each == player) owner = name;
+    // The shortest of its names, the one without an instance number.
+    if (player && owner != lastChosen_) log_("following " + *player->names.begin());
+    lastChosen_ = owner;
     const std::string now = view();
     if (!told_ || now != lastView_) {
         lastView_ = now;
