@@ -31,6 +31,8 @@ class ArtCovers {
     // The path boards are sent for the picture at `url`: at once for a file or data, empty while
     // one over HTTP is on its way (then `ready` follows) and for anything that is no picture.
     std::string pictureFor(const std::string& url);
+    // Ends the fetches under way.
+    void stop() { http_.cancel(); }
 
   private:
     struct Known {

@@ -213,6 +213,12 @@ void Bus::match(const std::string& rule, Handler handler) {
     kick();
 }
 
+void Bus::close() {
+    dead_ = true;
+    timer_.cancel();
+    socket_.cancel();
+}
+
 void Bus::kick() {
     if (pumping_ || kicked_ || dead_) return;
     kicked_ = true;
@@ -231,9 +237,7 @@ void Bus::pump() {
     }
     pumping_ = false;
     if (processed < 0) {
-        dead_ = true;
-        timer_.cancel();
-        socket_.cancel();
+        close();
         lost_(std::string("the session bus went away: ") + std::strerror(-processed));
         return;
     }

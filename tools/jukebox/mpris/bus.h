@@ -69,6 +69,8 @@ class Bus {
                      const std::string& interface, const std::string& property, Handler reply);
     // Calls `handler` for each message that matches a D-Bus match rule.
     void match(const std::string& rule, Handler handler);
+    // No more waiting on the bus: the loop may end. Nothing is dispatched any more.
+    void close();
 
   private:
     void pump();

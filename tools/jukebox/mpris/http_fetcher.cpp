@@ -59,6 +59,13 @@ HttpFetcher::HttpFetcher(asio::io_context& io, std::size_t maxBytes,
 }
 
 HttpFetcher::~HttpFetcher() {
+    cancel();
+    curl_multi_cleanup(multi_);
+    alive_.reset();
+    curl_global_cleanup();
+}
+
+void HttpFetcher::cancel() {
     for (auto& [easy, transfer] : transfers_) {
         curl_multi_remove_handle(multi_, easy);
         curl_easy_cleanup(easy);
@@ -69,10 +76,7 @@ HttpFetcher::~HttpFetcher() {
         socket->descriptor.release();  // curl closes its sockets
     }
     sockets_.clear();
-    curl_multi_cleanup(multi_);
-    alive_.reset();
     timer_.cancel();
-    curl_global_cleanup();
 }
 
 void HttpFetcher::get(const std::string& url, Done done) {

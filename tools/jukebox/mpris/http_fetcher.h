@@ -28,7 +28,8 @@ class HttpFetcher {
 
     // `done` is called later, never from within get().
     void get(const std::string& url, Done done);
-    std::size_t running() const { return transfers_.size(); }
+    // Ends every transfer; their `done` is not called.
+    void cancel();
 
   private:
     struct Transfer;

@@ -110,6 +110,8 @@ void MprisBridge::stop() {
     clock_.cancel();
     for (auto& [owner, player] : players_)
         if (player.settleTimer) player.settleTimer->cancel();
+    covers_.stop();
+    bus_.close();
 }
 
 bool MprisBridge::wanted(const std::string& name) const {
@@ -182,6 +184,9 @@ void MprisBridge::findNext(const std::string& owner) {
         return notify();
     }
     const std::string id = player.tracks[player.index];
+    if (player.next && player.nextId == id) return notify();  // known already
+    player.next.reset();                                      // never the entry after another track
+    player.nextId = id;
     bus_.call(
         owner, kPath, kTrackList, "GetTracksMetadata",
         [id](sd_bus_message* m) {
@@ -269,7 +274,6 @@ void MprisBridge::show(const std::string& owner, PlayerTrack track, bool newTrac
     if (newTrack) player.clock.newTrack(Clock::now());
     track.track.picture = covers_.pictureFor(track.artUrl);
     player.current = std::move(track);
-    if (newTrack) player.next.reset();
     if (player.trackList) findNext(owner);
 }
 
