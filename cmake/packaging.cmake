@@ -68,6 +68,7 @@ set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # What no library pulls in: the board's font (Arial's metrics) draws every text.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libcurl4")  # loaded by velmora-jukebox --mpris for covers
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver, mpd")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

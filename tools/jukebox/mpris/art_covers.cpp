@@ -91,7 +91,7 @@ std::optional<std::filesystem::path> pathOfFileUrl(std::string_view url) {
 }
 
 ArtCovers::ArtCovers(asio::io_context& io, CoverCache& cache, Ready ready)
-    : cache_(cache), ready_(std::move(ready)), http_(io, kMaxCoverBytes, kFetchTime) {}
+    : io_(io), cache_(cache), ready_(std::move(ready)) {}
 
 std::string ArtCovers::pictureFor(const std::string& url) {
     if (url.empty()) return {};
@@ -109,7 +109,8 @@ std::string ArtCovers::pictureFor(const std::string& url) {
     if (fetching_.contains(key)) return {};
     if (url.starts_with("http://") || url.starts_with("https://")) {
         fetching_.insert(key);
-        http_.get(url, [this, key](std::optional<std::string> bytes) {
+        if (!http_) http_ = std::make_unique<HttpFetcher>(io_, kMaxCoverBytes, kFetchTime);
+        http_->get(url, [this, key](std::optional<std::string> bytes) {
             fetching_.erase(key);
             keep(key, std::move(bytes));
             ready_();

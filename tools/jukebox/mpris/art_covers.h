@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -32,7 +33,9 @@ class ArtCovers {
     // one over HTTP is on its way (then `ready` follows) and for anything that is no picture.
     std::string pictureFor(const std::string& url);
     // Ends the fetches under way.
-    void stop() { http_.cancel(); }
+    void stop() {
+        if (http_) http_->cancel();
+    }
 
   private:
     struct Known {
@@ -42,9 +45,10 @@ class ArtCovers {
     };
     void keep(const std::string& key, std::optional<std::string> bytes);
 
+    asio::io_context& io_;
     CoverCache& cache_;
     Ready ready_;
-    HttpFetcher http_;
+    std::unique_ptr<HttpFetcher> http_;  // made at the first picture over HTTP: TLS costs memory
     std::map<std::string, Known> known_;
     std::set<std::string> fetching_;
 };

@@ -1,11 +1,49 @@
 // SPDX-License-Identifier: MIT
 #include "mpris/http_fetcher.h"
 
+#include <dlfcn.h>
+
+#include <type_traits>
+
 #include <curl/curl.h>
 #include <asio/posix/stream_descriptor.hpp>
 #include <asio/post.hpp>
 
 namespace velmora::jukebox::mpris {
+
+// libcurl and the TLS libraries under it make some 6 MB resident: they are loaded at the first
+// cover over HTTP, not with the service. Never unloaded: TLS libraries keep exit handlers.
+struct HttpFetcher::Curl {
+    decltype(&::curl_global_init) global_init = nullptr;
+    decltype(&::curl_multi_init) multi_init = nullptr;
+    decltype(&::curl_multi_setopt) multi_setopt = nullptr;
+    decltype(&::curl_multi_cleanup) multi_cleanup = nullptr;
+    decltype(&::curl_multi_add_handle) multi_add_handle = nullptr;
+    decltype(&::curl_multi_remove_handle) multi_remove_handle = nullptr;
+    decltype(&::curl_multi_socket_action) multi_socket_action = nullptr;
+    decltype(&::curl_multi_info_read) multi_info_read = nullptr;
+    decltype(&::curl_easy_init) easy_init = nullptr;
+    decltype(&::curl_easy_setopt) easy_setopt = nullptr;
+    decltype(&::curl_easy_cleanup) easy_cleanup = nullptr;
+
+    bool load() {
+        void* library = dlopen("libcurl.so.4", RTLD_NOW | RTLD_LOCAL);
+        const auto bind = [library](auto& function, const char* name) {
+            function =
+                reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(library, name));
+            return function != nullptr;
+        };
+        return library && bind(global_init, "curl_global_init") &&
+               bind(multi_init, "curl_multi_init") && bind(multi_setopt, "curl_multi_setopt") &&
+               bind(multi_cleanup, "curl_multi_cleanup") &&
+               bind(multi_add_handle, "curl_multi_add_handle") &&
+               bind(multi_remove_handle, "curl_multi_remove_handle") &&
+               bind(multi_socket_action, "curl_multi_socket_action") &&
+               bind(multi_info_read, "curl_multi_info_read") && bind(easy_init, "curl_easy_init") &&
+               bind(easy_setopt, "curl_easy_setopt") && bind(easy_cleanup, "curl_easy_cleanup") &&
+               global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+    }
+};
 
 struct HttpFetcher::Transfer {
     CURL* easy = nullptr;
@@ -49,26 +87,29 @@ struct CurlCallbacks {
 
 HttpFetcher::HttpFetcher(asio::io_context& io, std::size_t maxBytes,
                          std::chrono::milliseconds maxTime)
-    : io_(io), maxBytes_(maxBytes), maxTime_(maxTime), multi_(nullptr), timer_(io) {
-    curl_global_init(CURL_GLOBAL_DEFAULT);
-    multi_ = curl_multi_init();
-    curl_multi_setopt(multi_, CURLMOPT_SOCKETFUNCTION, &CurlCallbacks::socket);
-    curl_multi_setopt(multi_, CURLMOPT_SOCKETDATA, this);
-    curl_multi_setopt(multi_, CURLMOPT_TIMERFUNCTION, &CurlCallbacks::timer);
-    curl_multi_setopt(multi_, CURLMOPT_TIMERDATA, this);
+    : io_(io),
+      maxBytes_(maxBytes),
+      maxTime_(maxTime),
+      curl_(std::make_unique<Curl>()),
+      multi_(nullptr),
+      timer_(io) {
+    if (!curl_->load() || !(multi_ = curl_->multi_init())) return;  // no covers over HTTP
+    curl_->multi_setopt(multi_, CURLMOPT_SOCKETFUNCTION, &CurlCallbacks::socket);
+    curl_->multi_setopt(multi_, CURLMOPT_SOCKETDATA, this);
+    curl_->multi_setopt(multi_, CURLMOPT_TIMERFUNCTION, &CurlCallbacks::timer);
+    curl_->multi_setopt(multi_, CURLMOPT_TIMERDATA, this);
 }
 
 HttpFetcher::~HttpFetcher() {
     cancel();
-    curl_multi_cleanup(multi_);
+    if (multi_) curl_->multi_cleanup(multi_);
     alive_.reset();
-    curl_global_cleanup();
 }
 
 void HttpFetcher::cancel() {
     for (auto& [easy, transfer] : transfers_) {
-        curl_multi_remove_handle(multi_, easy);
-        curl_easy_cleanup(easy);
+        curl_->multi_remove_handle(multi_, easy);
+        curl_->easy_cleanup(easy);
     }
     transfers_.clear();
     for (auto& [fd, socket] : sockets_) {
@@ -83,28 +124,28 @@ void HttpFetcher::get(const std::string& url, Done done) {
     auto transfer = std::make_unique<Transfer>();
     transfer->maxBytes = maxBytes_;
     transfer->done = std::move(done);
-    CURL* easy = curl_easy_init();
+    CURL* easy = multi_ ? curl_->easy_init() : nullptr;
     const auto fail = [&] {
-        if (easy) curl_easy_cleanup(easy);
+        if (easy) curl_->easy_cleanup(easy);
         asio::post(io_, [done = std::move(transfer->done)] { done(std::nullopt); });
     };
     if (!easy) return fail();
     transfer->easy = easy;
     const long milliseconds = static_cast<long>(maxTime_.count());
     const bool set =
-        curl_easy_setopt(easy, CURLOPT_URL, url.c_str()) == CURLE_OK &&
-        curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK &&
-        curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https") == CURLE_OK &&
-        curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK &&
-        curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 5L) == CURLE_OK &&
-        curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, milliseconds) == CURLE_OK &&
-        curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(maxBytes_)) == CURLE_OK &&
-        curl_easy_setopt(easy, CURLOPT_FAILONERROR, 1L) == CURLE_OK &&
-        curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L) == CURLE_OK &&
-        curl_easy_setopt(easy, CURLOPT_USERAGENT, "velmora-jukebox") == CURLE_OK &&
-        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &CurlCallbacks::data) == CURLE_OK &&
-        curl_easy_setopt(easy, CURLOPT_WRITEDATA, transfer.get()) == CURLE_OK;
-    if (!set || curl_multi_add_handle(multi_, easy) != CURLM_OK) return fail();
+        curl_->easy_setopt(easy, CURLOPT_URL, url.c_str()) == CURLE_OK &&
+        curl_->easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK &&
+        curl_->easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https") == CURLE_OK &&
+        curl_->easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK &&
+        curl_->easy_setopt(easy, CURLOPT_MAXREDIRS, 5L) == CURLE_OK &&
+        curl_->easy_setopt(easy, CURLOPT_TIMEOUT_MS, milliseconds) == CURLE_OK &&
+        curl_->easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(maxBytes_)) == CURLE_OK &&
+        curl_->easy_setopt(easy, CURLOPT_FAILONERROR, 1L) == CURLE_OK &&
+        curl_->easy_setopt(easy, CURLOPT_NOSIGNAL, 1L) == CURLE_OK &&
+        curl_->easy_setopt(easy, CURLOPT_USERAGENT, "velmora-jukebox") == CURLE_OK &&
+        curl_->easy_setopt(easy, CURLOPT_WRITEFUNCTION, &CurlCallbacks::data) == CURLE_OK &&
+        curl_->easy_setopt(easy, CURLOPT_WRITEDATA, transfer.get()) == CURLE_OK;
+    if (!set || curl_->multi_add_handle(multi_, easy) != CURLM_OK) return fail();
     transfers_.emplace(easy, std::move(transfer));
 }
 
@@ -164,19 +205,19 @@ void HttpFetcher::watch(const std::shared_ptr<Socket>& socket) {
 
 void HttpFetcher::act(int fd, int events) {
     int running = 0;
-    curl_multi_socket_action(multi_, fd, events, &running);
+    curl_->multi_socket_action(multi_, fd, events, &running);
     reap();
 }
 
 void HttpFetcher::reap() {
     int left = 0;
-    while (CURLMsg* message = curl_multi_info_read(multi_, &left)) {
+    while (CURLMsg* message = curl_->multi_info_read(multi_, &left)) {
         if (message->msg != CURLMSG_DONE) continue;
         CURL* easy = message->easy_handle;
         const CURLcode result = message->data.result;
         const auto it = transfers_.find(easy);
-        curl_multi_remove_handle(multi_, easy);
-        curl_easy_cleanup(easy);
+        curl_->multi_remove_handle(multi_, easy);
+        curl_->easy_cleanup(easy);
         if (it == transfers_.end()) continue;
         std::unique_ptr<Transfer> transfer = std::move(it->second);
         transfers_.erase(it);

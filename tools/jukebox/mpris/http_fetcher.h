@@ -32,6 +32,7 @@ class HttpFetcher {
     void cancel();
 
   private:
+    struct Curl;
     struct Transfer;
     struct Socket;
     friend struct CurlCallbacks;
@@ -44,7 +45,8 @@ class HttpFetcher {
     asio::io_context& io_;
     std::size_t maxBytes_;
     std::chrono::milliseconds maxTime_;
-    void* multi_;
+    std::unique_ptr<Curl> curl_;
+    void* multi_;  // nothing without libcurl
     asio::steady_timer timer_;
     std::map<void*, std::unique_ptr<Transfer>> transfers_;
     std::map<int, std::shared_ptr<Socket>> sockets_;
