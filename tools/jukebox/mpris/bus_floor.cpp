@@ -21,7 +21,30 @@ double now() {
 }
 
 bool changed = false;
+std::string lastTitle;
 
+// The title in a Metadata variant, or nothing.
+std::string titleIn(sd_bus_message* message) {
+    std::string title;
+    if (sd_bus_message_enter_container(message, 'v', "a{sv}") <= 0) return title;
+    sd_bus_message_enter_container(message, 'a', "{sv}");
+    while (sd_bus_message_enter_container(message, 'e', "sv") > 0) {
+        const char* key = nullptr;
+        const char* text = nullptr;
+        sd_bus_message_read(message, "s", &key);
+        if (key && std::strcmp(key, "xesam:title") == 0 &&
+            sd_bus_message_read(message, "v", "s", &text) >= 0 && text)
+            title = text;
+        else
+            sd_bus_message_skip(message, "v");
+        sd_bus_message_exit_container(message);
+    }
+    sd_bus_message_exit_container(message);
+    sd_bus_message_exit_container(message);
+    return title;
+}
+
+// Only the message that names the new track counts: players first clear their metadata.
 int onChanged(sd_bus_message* message, void*, sd_bus_error*) {
     const char* interface = nullptr;
     if (sd_bus_message_read(message, "s", &interface) < 0) return 0;
@@ -29,8 +52,15 @@ int onChanged(sd_bus_message* message, void*, sd_bus_error*) {
     while (sd_bus_message_enter_container(message, 'e', "sv") > 0) {
         const char* key = nullptr;
         if (sd_bus_message_read(message, "s", &key) < 0) return 0;
-        if (std::strcmp(key, "Metadata") == 0) changed = true;
-        sd_bus_message_skip(message, "v");
+        if (std::strcmp(key, "Metadata") == 0) {
+            const std::string title = titleIn(message);
+            if (!title.empty() && title != lastTitle) {
+                lastTitle = title;
+                changed = true;
+            }
+        } else {
+            sd_bus_message_skip(message, "v");
+        }
         sd_bus_message_exit_container(message);
     }
     return 0;
