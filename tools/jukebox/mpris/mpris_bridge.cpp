@@ -46,6 +46,7 @@ MprisBridge::MprisBridge(asio::io_context& io, MprisBridgeConfig config, Log log
                log_(why);
                players_.clear();
                notify();
+               stop();
                lost();
            }),
       clock_(io) {}
