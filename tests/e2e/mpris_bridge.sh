@@ -7,37 +7,21 @@
 # last player quits and the board shows nothing playing.
 #   mpris_bridge.sh BOARD JUKEBOX
 set -euo pipefail
-# A session bus of its own, so that no desktop player of the machine takes part.
-if [ -z "${VELMORA_MPRIS_SESSION:-}" ]; then
-    VELMORA_MPRIS_SESSION=1 exec dbus-run-session -- "$0" "$@"
-fi
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/mpris_session.sh"
+in_own_session "$@"
 board=$1
 jukebox=$2
-here=$(cd "$(dirname "$0")" && pwd)
 source "$here/mpd_server.sh"  # mpd_make_music
+source "$here/transcript_marks.sh"
 
-plugin=$(dpkg -L mpv-mpris | grep -m 1 '/mpris\.so$')
+plugin=$(mpv_plugin)
 work=$(mktemp -d)
-pids=()
-cleanup() {
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    if [ "${keep:-0}" = 1 ]; then echo "kept $work"; else rm -rf "$work"; fi
-}
-trap cleanup EXIT
-passed=0
-fail() {
-    echo "FAIL: $*"
-    for f in "$work"/*.log; do echo "--- $f"; tail -n 30 "$f"; done
-    keep=1
-    exit 1
-}
-pass() { passed=$((passed + 1)); echo "PASS $*"; }
 
 export HOME=$work XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache XDG_RUNTIME_DIR=$work/run
 mkdir -p "$XDG_CONFIG_HOME/velmora2000" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+port=$(free_port)
 log=$work/bridge.log
 music=$work/music
 mpd_make_music "$music"
@@ -52,21 +36,6 @@ printf '[Service]\nHost=127.0.0.1\nPort=%s\n' "$port" >"$XDG_CONFIG_HOME/velmora
 pids+=($!)
 board_pid=$!
 
-mark=0
-set_mark() { mark=$(wc -l <"$log"); }
-since_mark() { tail -n +$((mark + 1)) "$log" | sed -E 's/^[^ ]+ #[0-9]+ //'; }
-wait_for() {  # seconds, extended regex over the transcript since the mark
-    local deadline=$((SECONDS + $1))
-    until since_mark 2>/dev/null | grep -qE "$2"; do
-        [ $SECONDS -lt $deadline ] || return 1
-        sleep 0.1
-    done
-}
-last_fields() { since_mark | grep -E "^> MSG cdjr $1\[" | tail -n 1 | python3 -c '
-import sys
-line = sys.stdin.read().rstrip("\n")
-body = line[line.index("[") + 2:].removesuffix("\"]")
-print("\n".join(body.split("\",\"")))'; }
 mpv_start() {  # log name, files...
     local name=$1
     shift

@@ -20,28 +20,10 @@ if [ "$(id -u)" = 0 ]; then
     exec setpriv --reuid=nobody --regid=nogroup --clear-groups \
         env VELMORA_VLC_WORK="$work" "$work/e2e/$(basename "$0")" "$work/bin/$(basename "$jukebox")"
 fi
-# A session bus of its own, so that no desktop player of the machine takes part.
-if [ -z "${VELMORA_MPRIS_SESSION:-}" ]; then
-    VELMORA_MPRIS_SESSION=1 exec dbus-run-session -- "$0" "$@"
-fi
+source "$here/mpris_session.sh"
+in_own_session "$@"
+source "$here/transcript_marks.sh"
 work=${VELMORA_VLC_WORK:-$(mktemp -d)}
-
-pids=()
-cleanup() {
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    if [ "${keep:-0}" = 1 ]; then echo "kept $work"; else rm -rf "$work"; fi
-}
-trap cleanup EXIT
-passed=0
-fail() {
-    echo "FAIL: $*"
-    for f in "$work"/*.log; do echo "--- $f"; tail -n 30 "$f"; done
-    keep=1
-    exit 1
-}
-pass() { passed=$((passed + 1)); echo "PASS $*"; }
-free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
 
 export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_CACHE_HOME=$work/home/.cache
 mkdir -p "$HOME" "$work/music" "$work/web"
@@ -81,8 +63,10 @@ log=$work/bridge.log
 "$jukebox" --mpris vlc --port "$port" --cover-dir "$work/covers" --transcript "$log" \
     >"$work/jukebox.log" 2>&1 &
 pids+=($!)
-source "$here/wait_for.sh"
-wait_for 10 "$work/jukebox.log" listening || fail "the service did not start"
+until grep -q listening "$work/jukebox.log"; do
+    [ $SECONDS -lt 20 ] || fail "the service did not start"
+    sleep 0.1
+done
 python3 "$here/link_board.py" "$port" >"$work/board.log" 2>&1 &
 pids+=($!)
 until curl -s -o /dev/null "http://127.0.0.1:$web_port/green.png"; do
@@ -92,22 +76,12 @@ done
 cvlc -I dummy --control dbus --aout=dummy "$music/list.xspf" >"$work/vlc.log" 2>&1 &
 pids+=($!)
 
-mark=0
-set_mark() { mark=$(wc -l <"$log"); }
-since() { tail -n +$((mark + 1)) "$log" | sed -E 's/^[^ ]+ #[0-9]+ //'; }
-until_seen() {  # seconds, extended regex over the transcript since the mark
-    local deadline=$((SECONDS + $1))
-    until since 2>/dev/null | grep -qE "$2"; do
-        [ $SECONDS -lt $deadline ] || return 1
-        sleep 0.1
-    done
-}
 playing='^> MSG cdjr playing\["Harbour Lights","The Lantern Choir"'
-until_seen 20 "$playing,\"Paper Boats\",\"0:30\",\"\",\"1\",\"1\"\]" ||
+wait_for 20 "$playing,\"Paper Boats\",\"0:30\",\"\",\"1\",\"1\"\]" ||
     fail "the first playing (no cover yet) did not come"
-until_seen 20 "$playing,\"Paper Boats\",\"0:30\",\"[^\"]+\.png\",\"1\",\"1\"\]" ||
+wait_for 20 "$playing,\"Paper Boats\",\"0:30\",\"[^\"]+\.png\",\"1\",\"1\"\]" ||
     fail "no second playing with the cover fetched over http://"
-cover=$(since | grep -oE '"[^"]+\.png"' | tail -n 1 | tr -d '"')
+cover=$(since_mark | grep -oE '"[^"]+\.png"' | tail -n 1 | tr -d '"')
 cmp -s "$cover" "$work/web/green.png" || fail "the cover $cover is not the picture served"
 pass "a cover over http:// follows in a second playing"
 
@@ -115,16 +89,16 @@ next_up() {  # title expected as "Next Up:", or "-" for the blanking entry
     local want
     if [ "$1" = - ]; then want='playlist_item\["[0-9]+",""," ","","","","","0"\]'
     else want="playlist_item\\[\"[0-9]+\",\"Harbour Lights\",\"The Lantern Choir\",\"$1\","; fi
-    until_seen 10 "^> MSG cdjr $want" || fail "Next Up is not '$1'"
+    wait_for 10 "^> MSG cdjr $want" || fail "Next Up is not '$1'"
 }
 next_up "Copper Wire"
 set_mark
 busctl --user call org.mpris.MediaPlayer2.vlc /org/mpris/MediaPlayer2 org.mpris.MediaPlayer2.Player Next
-until_seen 10 "$playing,\"Copper Wire\",\"0:30\",\"[^\"]*\",\"2\",\"1\"\]" || fail "next: not followed"
+wait_for 10 "$playing,\"Copper Wire\",\"0:30\",\"[^\"]*\",\"2\",\"1\"\]" || fail "next: not followed"
 next_up "Undertow"
 set_mark
 busctl --user call org.mpris.MediaPlayer2.vlc /org/mpris/MediaPlayer2 org.mpris.MediaPlayer2.Player Next
-until_seen 10 "$playing,\"Undertow\",\"0:30\",\"[^\"]*\",\"3\",\"1\"\]" || fail "next: not followed"
+wait_for 10 "$playing,\"Undertow\",\"0:30\",\"[^\"]*\",\"3\",\"1\"\]" || fail "next: not followed"
 next_up -
 pass "Next Up is the next entry of VLC's track list, blank after the last"
 echo "mpris vlc: $passed passed, 0 failed"

@@ -23,24 +23,30 @@ double now() {
 bool changed = false;
 std::string lastTitle;
 
-// The title in a Metadata variant, or nothing.
+bool tagsOnly = false;
+
+// The title in a Metadata variant; nothing when there is none, or when only tags count and the
+// title is the file's name (players announce that first).
 std::string titleIn(sd_bus_message* message) {
     std::string title;
+    std::string url;
     if (sd_bus_message_enter_container(message, 'v', "a{sv}") <= 0) return title;
     sd_bus_message_enter_container(message, 'a', "{sv}");
     while (sd_bus_message_enter_container(message, 'e', "sv") > 0) {
         const char* key = nullptr;
         const char* text = nullptr;
         sd_bus_message_read(message, "s", &key);
-        if (key && std::strcmp(key, "xesam:title") == 0 &&
-            sd_bus_message_read(message, "v", "s", &text) >= 0 && text)
-            title = text;
+        const bool wanted =
+            key && (std::strcmp(key, "xesam:title") == 0 || std::strcmp(key, "xesam:url") == 0);
+        if (wanted && sd_bus_message_read(message, "v", "s", &text) >= 0 && text)
+            (key[6] == 't' ? title : url) = text;
         else
             sd_bus_message_skip(message, "v");
         sd_bus_message_exit_container(message);
     }
     sd_bus_message_exit_container(message);
     sd_bus_message_exit_container(message);
+    if (tagsOnly && url.ends_with("/" + title)) return {};
     return title;
 }
 
@@ -69,10 +75,11 @@ int onChanged(sd_bus_message* message, void*, sd_bus_error*) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: velmora-mpris-floor BUSNAME RUNS PAUSE_MS\n");
+    if (argc != 4 && argc != 5) {
+        std::fprintf(stderr, "usage: velmora-mpris-floor BUSNAME RUNS PAUSE_MS [tags]\n");
         return 2;
     }
+    tagsOnly = argc == 5 && std::strcmp(argv[4], "tags") == 0;
     sd_bus* bus = nullptr;
     if (sd_bus_open_user(&bus) < 0) return 1;
     const std::string rule = std::string("type='signal',sender='") + argv[1] +

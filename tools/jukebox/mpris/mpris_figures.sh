@@ -4,29 +4,21 @@
 # (reported, not asserted):
 #  1. a player's Next called on the bus to a board-side client holding the new "playing" message,
 #     tagged files, covers cached: median and 99th percentile over RUNS changes, beside the floor
-#     of the same run (a bare sd-bus client receiving the same PropertiesChanged);
-#  2. the same for files without tags, which wait for their tags to settle;
+#     of the same run (a bare sd-bus client receiving the PropertiesChanged with the new tags; mpv
+#     first announces the file name);
+#  2. the same for files without tags, which the bridge holds while it waits for tags;
 #  3. the bridge idle for IDLE_SECONDS with the player paused: CPU and resident memory.
 #   tools/jukebox/mpris/mpris_figures.sh BUILD_DIR      (builds velmora-mpris-floor there)
 set -euo pipefail
-if [ -z "${VELMORA_MPRIS_SESSION:-}" ]; then
-    VELMORA_MPRIS_SESSION=1 exec dbus-run-session -- "$0" "$@"
-fi
+source "$(dirname "$0")/../../../tests/e2e/mpris_session.sh"
+in_own_session "$@"
 build=$1
 cmake --build "$build" --target velmora-jukebox velmora-mpris-floor -j2 >/dev/null
 jukebox=$build/tools/jukebox/velmora-jukebox
 floor=$build/tools/jukebox/velmora-mpris-floor
 RUNS=${RUNS:-200} SETTLE_RUNS=${SETTLE_RUNS:-20} IDLE_SECONDS=${IDLE_SECONDS:-60}
-plugin=$(dpkg -L mpv-mpris | grep -m 1 '/mpris\.so$')
-
+plugin=$(mpv_plugin)
 work=$(mktemp -d)
-pids=()
-cleanup() {
-    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
 export XDG_CACHE_HOME=$work/cache
 mkdir -p "$work/tagged" "$work/plain"
 sox -q -n -b 16 -r 22050 -c 1 "$work/tone.wav" synth 120 sine 440 vol 0.1
@@ -35,7 +27,7 @@ for n in 1 2 3 4; do
     [ "$n" -le 2 ] && oggenc -Q -o "$work/plain/0$n.ogg" "$work/tone.wav"
 done
 convert -size 64x64 xc:'#2050a0' "$work/tagged/cover.jpg"
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+port=$(free_port)
 "$jukebox" --mpris --port "$port" >"$work/jukebox.log" 2>&1 &
 pids+=($!)
 jukebox_pid=$!
@@ -61,7 +53,7 @@ PY
 pids+=($!)
 echo "load average at the start: $(cut -d' ' -f1-3 /proc/loadavg)"
 
-measure() {  # folder, runs: prints the figures
+measure() {  # folder, runs, "tags" when a file name as title does not count: prints the figures
     mpv --no-config --script="$plugin" --no-video --ao=null --no-terminal --loop-playlist=inf \
         "$1"/*.ogg >/dev/null 2>&1 &
     local mpv_pid=$!
@@ -72,7 +64,7 @@ measure() {  # folder, runs: prints the figures
         sleep 0.1
     done
     "$floor" "$name" 4 300 >/dev/null  # one round first, so that the covers are cached
-    "$floor" "$name" "$2" 300 >"$work/floor.txt"
+    "$floor" "$name" "$2" 300 ${3:-} >"$work/floor.txt"
     kill "$mpv_pid"
     wait "$mpv_pid" 2>/dev/null || true
     python3 - "$work/floor.txt" "$work/board.txt" <<'PY'
@@ -96,7 +88,7 @@ PY
 }
 
 echo "== 1. Next -> the board's playing message, tagged files, covers cached ($RUNS changes)"
-measure "$work/tagged" "$RUNS"
+measure "$work/tagged" "$RUNS" tags
 echo "== 2. the same for files without tags: the file name as title waits for tags ($SETTLE_RUNS changes)"
 measure "$work/plain" "$SETTLE_RUNS"
 
