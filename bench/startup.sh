@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 
 scripts/deps.sh hyperfine
 build="${VELMORA_BUILD_DIR:-build/default}"
-program="$(realpath -m "$build/src/platform/qt/velmora2000")"
+program="$(realpath -m "$build/src/app/velmora2000")"
 runs="${RUNS:-40}"
 idle_seconds="${IDLE_SECONDS:-60}"
 for tool in hyperfine python3 Xvfb xev xdotool; do

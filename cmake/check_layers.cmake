@@ -1,27 +1,41 @@
 # SPDX-License-Identifier: MIT
 # Fails when a folder of src/ includes a folder above it. Layers, top to bottom:
-#   shell, board, dialog, display, settings, link, platform
+#   app, shell, board, dialog, display, settings, link, platform
 # A folder includes its own headers and those of the folders below it. The backends
-# (platform/qt, platform/win32) sit outside the order: they start the program and may include any
-# core folder, while no core folder may include them.
+# (platform/qt, platform/win32) hold only the platform: they include platform/ and their own
+# folder, nothing else. Only app/, the programs' entry points, may include a backend.
+# Prints the include graph by folder.
 # Usage: cmake -DSOURCE_DIR=<folder holding src/> -P check_layers.cmake
 if(NOT SOURCE_DIR)
   message(FATAL_ERROR "check_layers.cmake needs -DSOURCE_DIR")
 endif()
 get_filename_component(SOURCE_DIR "${SOURCE_DIR}" ABSOLUTE)
-set(layers platform link settings display dialog board shell)
+set(layers platform link settings display dialog board shell app)
+set(backendPattern "^(platform/(qt|win32))/")
+
+# The folder a path of src/ lies in: a layer, or a backend.
+function(folder_of path out)
+  if(path MATCHES "${backendPattern}")
+    set(${out} "${CMAKE_MATCH_1}" PARENT_SCOPE)
+  else()
+    string(REGEX MATCH "^[^/]+" folder "${path}")
+    set(${out} "${folder}" PARENT_SCOPE)
+  endif()
+endfunction()
 
 file(GLOB_RECURSE sources RELATIVE ${SOURCE_DIR}/src ${SOURCE_DIR}/src/*.h ${SOURCE_DIR}/src/*.cpp)
 set(faults "")
 set(edges "")
 foreach(source IN LISTS sources)
-  if(source MATCHES "^platform/(qt|win32)/")
-    continue()
+  folder_of("${source}" folder)
+  set(backend FALSE)
+  if(source MATCHES "${backendPattern}")
+    set(backend TRUE)
   endif()
-  string(REGEX MATCH "^[^/]+" folder "${source}")
-  list(FIND layers "${folder}" rank)
+  string(REGEX MATCH "^[^/]+" layer "${source}")
+  list(FIND layers "${layer}" rank)
   if(rank EQUAL -1)
-    list(APPEND faults "${source}: folder '${folder}' has no place in the layers")
+    list(APPEND faults "${source}: folder '${layer}' has no place in the layers")
     continue()
   endif()
   file(STRINGS ${SOURCE_DIR}/src/${source} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
@@ -30,16 +44,22 @@ foreach(source IN LISTS sources)
     if(NOT target MATCHES "/")
       continue()  # a header beside the source
     endif()
-    if(target MATCHES "^platform/(qt|win32)/")
-      list(APPEND faults "${source} includes the backend header ${target}")
-      continue()
-    endif()
-    string(REGEX MATCH "^[^/]+" used "${target}")
-    list(FIND layers "${used}" usedRank)
+    folder_of("${target}" used)
+    string(REGEX MATCH "^[^/]+" usedLayer "${target}")
+    list(FIND layers "${usedLayer}" usedRank)
     if(usedRank EQUAL -1)
       continue()  # not a folder of src/ (a test's or a library's header)
     endif()
-    if(usedRank GREATER rank)
+    if(backend)
+      if(NOT used STREQUAL "platform" AND NOT used STREQUAL folder)
+        list(APPEND faults
+             "${source} includes ${target}: a backend includes only platform/ and its own folder")
+      endif()
+    elseif(target MATCHES "${backendPattern}")
+      if(NOT folder STREQUAL "app")
+        list(APPEND faults "${source} includes the backend header ${target}")
+      endif()
+    elseif(usedRank GREATER rank)
       list(APPEND faults "${source} includes ${target}: ${folder} lies below ${used}")
     endif()
     if(NOT used STREQUAL folder)

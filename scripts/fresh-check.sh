@@ -3,14 +3,52 @@
 # Runs the README's test command on a freshly installed Debian 12 with nothing but git: a scratch
 # root made by debootstrap, this branch cloned into it, scripts/test.sh run inside through chroot.
 # Run as root on a Debian machine with debootstrap. Logs go to <root>.logs/.
-#   scripts/fresh-check.sh [root folder, default /work/fresh-root] [branch, default the current one]
+#   scripts/fresh-check.sh [root folder, default $TMPDIR/velmora-fresh-root] [branch, default the current one]
+# The packages come from the mirror this machine's apt uses (MIRROR overrides it).
 # DEPS_ONLY=1 stops after deps.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-root=${1:-/work/fresh-root}
+root=${1:-${TMPDIR:-/tmp}/velmora-fresh-root}
 branch=${2:-$(git rev-parse --abbrev-ref HEAD)}
-mirror=${MIRROR:-http://deb.debian.org/debian}
 logs=$root.logs
+
+# The first Debian archive in the machine's apt sources: a one-line "deb [options] URI suite ..."
+# or a deb822 stanza's "URIs:", taken where a suite is the release itself (not -updates or
+# -security).
+apt_mirror() {
+  local list sources
+  list=$(cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null || true)
+  sources=$(cat /etc/apt/sources.list.d/*.sources 2>/dev/null || true)
+  {
+    awk '$1 == "deb" {
+      i = 2
+      if ($i ~ /^\[/) { while (i < NF && $i !~ /\]$/) i++; i++ }
+      if ($(i + 1) !~ /-/) { print $i; exit }
+    }' <<<"$list"
+    awk 'BEGIN { RS = "" }
+    {
+      types = ""; uris = ""; suites = ""; enabled = "yes"
+      n = split($0, lines, "\n")
+      for (j = 1; j <= n; j++) {
+        if (lines[j] ~ /^#/ || !match(lines[j], /^[A-Za-z-]+:/)) continue
+        key = tolower(substr(lines[j], 1, RLENGTH - 1)); value = substr(lines[j], RLENGTH + 1)
+        if (key == "types") types = value
+        else if (key == "uris") uris = value
+        else if (key == "suites") suites = value
+        else if (key == "enabled") enabled = value
+      }
+      if (enabled !~ /no/ && (" " types " ") ~ / deb / && (" " suites " ") ~ / [^ -]+ /) {
+        split(uris, uri, " "); print uri[1]; exit
+      }
+    }' <<<"$sources"
+  } | head -n 1
+}
+mirror=${MIRROR:-$(apt_mirror)}
+if [ -z "$mirror" ]; then
+  echo "no Debian archive in /etc/apt/sources.list or /etc/apt/sources.list.d/; set MIRROR" >&2
+  exit 2
+fi
+echo "mirror: $mirror"
 mkdir -p "$logs"
 
 [ -x "$root/usr/bin/apt-get" ] || debootstrap --variant=minbase bookworm "$root" "$mirror"

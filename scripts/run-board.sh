@@ -38,7 +38,7 @@ scripts/deps.sh
 build="${VELMORA_BUILD_DIR:-build/default}"
 cmake --preset default -B "$build" >/dev/null
 cmake --build "$build" --target velmora2000 -j2
-program="$build/src/platform/qt/velmora2000"
+program="$build/src/app/velmora2000"
 
 if [ -z "$shot" ]; then
   if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then

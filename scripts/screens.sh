@@ -15,7 +15,7 @@ if [ -z "${VELMORA_NO_BUILD:-}" ]; then
   cmake --preset default -B "$build" >/dev/null
   cmake --build "$build" --target velmora2000 velmora-jukebox -j2
 fi
-board="$build/src/platform/qt/velmora2000"
+board="$build/src/app/velmora2000"
 jukebox="$build/tools/jukebox/velmora-jukebox"
 mkdir -p "$out"
 

@@ -50,7 +50,7 @@ timeout 120 wine reg query 'HKCU\Software' >/dev/null 2>&1 || true
 echo "== Build (preset mingw)"
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw
-scr=$root/build/win32-mingw/src/platform/win32/Velmora2000.scr
+scr=$root/build/win32-mingw/src/app/Velmora2000.scr
 probe=$root/build/win32-mingw/tests/win32/velmora_board_probe.exe
 
 echo "== Windows unit tests under Wine"
@@ -160,7 +160,7 @@ wine reg delete 'HKCU\Software\Wine\Debug' /v RelayInclude /f >/dev/null 2>&1 ||
 echo "== velmora-jukebox.exe following a real MPD"
 # The Windows service between a real MPD on loopback and a board (the Linux one when it is built,
 # else a stand-in that speaks the board's side of the link).
-mpd_board=${VELMORA_LINUX_BIN:-$root/build/default/src/platform/qt/velmora2000}
+mpd_board=${VELMORA_LINUX_BIN:-$root/build/default/src/app/velmora2000}
 [ -x "$mpd_board" ] || mpd_board=-
 if tests/e2e/mpd_bridge.sh "$mpd_board" \
   "wine $root/build/win32-mingw/tools/jukebox/velmora-jukebox.exe" >"$work/mpd.txt" 2>&1; then
@@ -223,7 +223,7 @@ time_runs() {  # prints the median wall time in ms of 5 runs of the command
 }
 wine reg add "$settings\\Slinkx\\Service" /v Port /t REG_SZ /d 9 /f >/dev/null  # nobody there
 echo "/P under Wine, whole process, median of 5: $(time_runs wine "$scr" /P 1234) ms"
-linux=${VELMORA_LINUX_BIN:-$root/build/default/src/platform/qt/velmora2000}
+linux=${VELMORA_LINUX_BIN:-$root/build/default/src/app/velmora2000}
 if [ -x "$linux" ]; then
   echo "/P Linux build, whole process, median of 5: $(QT_QPA_PLATFORM=offscreen time_runs "$linux" /P 1234) ms"
 else

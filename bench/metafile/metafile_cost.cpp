@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
     const QString helper =
         argc > 1 ? QString::fromLocal8Bit(argv[1])
-                 : QCoreApplication::applicationDirPath() + "/../src/platform/qt/velmora-metafile";
+                 : QCoreApplication::applicationDirPath() + "/../src/app/velmora-metafile";
     QTemporaryDir dir;
     const auto save = [&](const char* name, const QByteArray& bytes) {
         QFile file(dir.filePath(name));

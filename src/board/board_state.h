@@ -5,16 +5,22 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "link/link_control.h"
+#include "link/messages.h"
 #include "platform/form.h"
 #include "platform/services.h"
 
 namespace velmora::board {
 
-inline constexpr char kTxEndpoint[] = "cdj";           // every command goes out here
-inline constexpr char kRxEndpoint[] = "cdjr";          // the jukebox's messages come in here
-inline constexpr char kEchoRequest[] = "echo[cdjon]";  // also the answer's prefix
+inline constexpr char kTxEndpoint[] = "cdj";   // every command goes out here
+inline constexpr char kRxEndpoint[] = "cdjr";  // the jukebox's messages come in here
+inline constexpr std::string_view kEchoTag = "cdjon";
+// "echo[cdjon]", also the answer's prefix.
+inline constexpr std::string_view kEchoRequest =
+    link::messages::join<link::messages::kEcho, link::messages::kOpen, kEchoTag,
+                         link::messages::kClose>;
 
 class BoardState {
   public:
@@ -34,8 +40,8 @@ class BoardState {
         lastResult_ = toInt16(slinkx_.LinkClose(rxEndpoint_));
     }
     // Sends a command through the send endpoint; the result is narrowed into lastResult.
-    void send(const std::string& command) {
-        lastResult_ = toInt16(slinkx_.LinkSend(txEndpoint_, command));
+    void send(std::string_view command) {
+        lastResult_ = toInt16(slinkx_.LinkSend(txEndpoint_, std::string(command)));
     }
     void keepResult(std::int64_t result) { lastResult_ = toInt16(result); }
     std::int16_t lastResult() const { return lastResult_; }

@@ -7,14 +7,14 @@
 #include "board/playlist_lookup.h"
 #include "display/board_design.h"
 #include "link/field_splitter.h"
+#include "link/messages.h"
+#include "settings/chosen_file.h"
 #include "settings/settings_keys.h"
 
 namespace velmora::board {
 
 namespace {
 constexpr std::size_t kLogLines = 7;
-constexpr std::size_t kTimeHead = 5;     // "time" and the character after it
-constexpr std::size_t kPlayingHead = 9;  // "playing" and the two characters after it
 }  // namespace
 
 MessageHandler::~MessageHandler() = default;
@@ -124,10 +124,10 @@ bool MessageHandler::log(Job& job) {
 bool MessageHandler::classify(Job& job) {
     if (job.endpoint != kRxEndpoint) return false;
     static constexpr std::pair<std::string_view, Kind> kPrefixes[] = {
-        {"time", Kind::TimeCode},
-        {"playing", Kind::Playing},
-        {"playlist_pointer", Kind::PlaylistPointer},
-        {"playlist_item", Kind::PlaylistItem},
+        {link::messages::kTime, Kind::TimeCode},
+        {link::messages::kPlaying, Kind::Playing},
+        {link::messages::kPlaylistPointer, Kind::PlaylistPointer},
+        {link::messages::kPlaylistItem, Kind::PlaylistItem},
         {kEchoRequest, Kind::Echo},
     };
     for (const auto& [prefix, kind] : kPrefixes) {
@@ -141,7 +141,7 @@ bool MessageHandler::classify(Job& job) {
 
 // A time text with a "-" in it is not a time the board shows; the old one stays.
 bool MessageHandler::showElapsed(Job& job) {
-    const auto rest = link::dropFirst(job.message, kTimeHead);
+    const auto rest = link::dropFirst(job.message, link::messages::kTimeHead.size());
     if (!rest || rest->find('-') != std::string_view::npos) return false;
     const auto time = link::dropLast(*rest);
     if (!time) return false;
@@ -151,7 +151,7 @@ bool MessageHandler::showElapsed(Job& job) {
 
 // Every field is cut before the board changes, so a short message changes nothing.
 bool MessageHandler::cutTrack(Job& job) {
-    const auto body = link::dropFirst(job.message, kPlayingHead);
+    const auto body = link::dropFirst(job.message, link::messages::kPlayingHead.size());
     if (!body) return false;
     link::FieldSplitter fields(*body);
     std::string* into[] = {&job.track.album,     &job.track.artist,  &job.track.title,
@@ -179,15 +179,10 @@ bool MessageHandler::showPicture(Job& job) {
     const bool own = !job.track.picture.empty();
     PictureRef picture = own ? loadPicture(job.track.picture) : nullptr;
     if (!picture) {
-        auto& store = board_.services().settings;
-        const std::string name =
-            store.read(settings::kApplication, settings::kPictureSection, settings::kNameKey, "");
-        if (name.empty() && !own) return true;  // nothing to show instead: the box stays as it is
-        if (!name.empty()) {
-            const std::string path = store.read(settings::kApplication, settings::kPictureSection,
-                                                settings::kFullPathKey, "");
-            if (!path.empty()) picture = loadPicture(path);
-        }
+        settings::ChosenFile chosen(board_.services().settings, settings::kPictureSection);
+        if (chosen.name().empty() && !own) return true;  // nothing instead: the box stays as is
+        if (!chosen.name().empty() && !chosen.fullPath().empty())
+            picture = loadPicture(chosen.fullPath());
     }
     board_.form().setPicture(display::CDImage, std::move(picture));
     return true;
@@ -210,7 +205,7 @@ bool MessageHandler::showTotalTime(Job& job) {
 }
 
 bool MessageHandler::askPointer(Job&) {
-    board_.send("playlist_getpointer");
+    board_.send(link::messages::kPlaylistGetPointer);
     return true;
 }
 

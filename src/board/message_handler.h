@@ -18,6 +18,7 @@
 #include <utility>
 
 #include "board/board_state.h"
+#include "link/messages.h"
 
 namespace velmora::board {
 
@@ -97,7 +98,8 @@ class MessageHandler {
 // The link's rule for a flood: of several time codes in a row only the newest matters, since the
 // board shows just the elapsed time.
 inline bool newerTimeCode(std::string_view, std::string_view older, std::string_view newer) {
-    return older.starts_with("time[") && newer.starts_with("time[");
+    return older.starts_with(link::messages::kTimeHead) &&
+           newer.starts_with(link::messages::kTimeHead);
 }
 
 }  // namespace velmora::board

@@ -3,14 +3,12 @@
 
 #include "display/board_design.h"
 #include "link/field_splitter.h"
+#include "link/messages.h"
 #include "platform/trim.h"
 
 namespace velmora::board {
 
 namespace {
-constexpr char kRequest[] = "playlist_getitem[";
-constexpr std::size_t kPointerHead = 17;  // "playlist_pointer" and the character after it
-constexpr std::size_t kItemHead = 15;     // "playlist_item" and the two characters after it
 constexpr int kItemFields = 6;
 
 bool isDigit(char c) {
@@ -48,16 +46,18 @@ std::optional<std::string> entryAfter(std::string_view number) {
 }
 
 std::optional<std::string> requestFor(std::string_view pointerMessage) {
-    auto rest = link::dropFirst(pointerMessage, kPointerHead);
+    auto rest = link::dropFirst(pointerMessage, link::messages::kPlaylistPointerHead.size());
     if (rest) rest = link::dropLast(*rest);
     if (!rest) return std::nullopt;
     auto entry = entryAfter(*rest);
     if (!entry) return std::nullopt;
-    return kRequest + *entry + "]";
+    std::string request(link::messages::kPlaylistGetItemHead);
+    request.append(*entry).append(link::messages::kClose);
+    return request;
 }
 
 std::optional<Entry> readEntry(std::string_view itemMessage) {
-    const auto body = link::dropFirst(itemMessage, kItemHead);
+    const auto body = link::dropFirst(itemMessage, link::messages::kPlaylistItemHead.size());
     if (!body) return std::nullopt;
     link::FieldSplitter fields(*body);
     if (!fields.next()) return std::nullopt;  // field 0 is not shown

@@ -3,6 +3,7 @@
 
 #include "dialog/settings_form.h"
 #include "display/board_scaling.h"
+#include "settings/chosen_file.h"
 #include "settings/colour_text.h"
 #include "settings/settings_keys.h"
 
@@ -51,14 +52,12 @@ SettingsDialog::~SettingsDialog() = default;
 
 void SettingsDialog::load() {
     auto& store = services_.settings;
-    form_.setText(Scrdefault, store.read(settings::kApplication, settings::kSaverSection,
-                                         settings::kNameKey, ""));
-    saverFullPath_ =
-        store.read(settings::kApplication, settings::kSaverSection, settings::kFullPathKey, "");
-    form_.setText(Pictdefault, store.read(settings::kApplication, settings::kPictureSection,
-                                          settings::kNameKey, ""));
-    pictureFullPath_ =
-        store.read(settings::kApplication, settings::kPictureSection, settings::kFullPathKey, "");
+    settings::ChosenFile saver(store, settings::kSaverSection);
+    form_.setText(Scrdefault, saver.name());
+    saverFullPath_ = saver.fullPath();
+    settings::ChosenFile picture(store, settings::kPictureSection);
+    form_.setText(Pictdefault, picture.name());
+    pictureFullPath_ = picture.fullPath();
     for (int row : kLoadOrder) {
         // An absent colour shows what the board shows for it, so "OK" keeps the board as it is.
         const Colour design = display::designColour(kRowKeys[row]);
@@ -98,14 +97,10 @@ void SettingsDialog::textEdited(int control, const std::string& text) {
 
 void SettingsDialog::ok() {
     auto& store = services_.settings;
-    store.write(settings::kApplication, settings::kSaverSection, settings::kNameKey,
-                form_[Scrdefault].text);
-    store.write(settings::kApplication, settings::kSaverSection, settings::kFullPathKey,
-                saverFullPath_);
-    store.write(settings::kApplication, settings::kPictureSection, settings::kNameKey,
-                form_[Pictdefault].text);
-    store.write(settings::kApplication, settings::kPictureSection, settings::kFullPathKey,
-                pictureFullPath_);
+    settings::ChosenFile(store, settings::kSaverSection)
+        .write(form_[Scrdefault].text, saverFullPath_);
+    settings::ChosenFile(store, settings::kPictureSection)
+        .write(form_[Pictdefault].text, pictureFullPath_);
     for (int row = 0; row < kColourRows; ++row)
         store.write(settings::kApplication, settings::kColourSection, kRowKeys[row],
                     settings::colourText(form_[swatchOfRow(row)].backColour));

@@ -7,6 +7,8 @@
 #include <optional>
 #include <string_view>
 
+#include "link/messages.h"
+
 namespace velmora::link {
 
 // The text without its first count characters; nullopt when it is shorter than that.
@@ -18,7 +20,7 @@ std::optional<std::string_view> dropLast(std::string_view text);
 // Hands out the fields of a text one at a time, each ending at the next `","`.
 class FieldSplitter {
   public:
-    static constexpr std::string_view kSeparator = "\",\"";
+    static constexpr std::string_view kSeparator = messages::kSeparator;
 
     explicit FieldSplitter(std::string_view text) : rest_(text) {}
 

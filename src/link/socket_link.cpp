@@ -2,9 +2,10 @@
 #include "link/socket_link.h"
 
 #include <algorithm>
-#include <charconv>
 
+#include "link/messages.h"
 #include "platform/lifetime.h"
+#include "platform/whole_number.h"
 
 namespace velmora::link {
 
@@ -13,19 +14,18 @@ namespace {
 // The family of a command whose last state must survive a reconnect: "notify_playing_item[on]"
 // belongs to "notify_playing_item", "echo[cdjon]" to "echo". Empty for any other command.
 std::string_view stickyFamily(std::string_view command) {
-    const std::string_view family = command.substr(0, command.find('['));
-    if (family.size() > 7 && family.substr(0, 7) == "notify_") return family;
-    if (family == "echo" && command.size() > family.size()) return family;
+    const std::string_view family = command.substr(0, command.find(messages::kOpen));
+    if (family.size() > messages::kNotifyFamily.size() &&
+        family.starts_with(messages::kNotifyFamily))
+        return family;
+    if (family == messages::kEcho && command.size() > family.size()) return family;
     return {};
 }
 
 std::uint16_t portFrom(const std::string& text) {
-    unsigned value = 0;
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (error != std::errc() || stop != end || value == 0 || value > 65535)
-        return SocketLink::kDefaultPort;
-    return static_cast<std::uint16_t>(value);
+    const auto value = platform::wholeNumber<unsigned>(text);
+    if (!value || *value == 0 || *value > 65535) return SocketLink::kDefaultPort;
+    return static_cast<std::uint16_t>(*value);
 }
 
 }  // namespace

@@ -21,49 +21,9 @@ void Form::setBackColour(Colour colour) {
     notify(-1, Property::BackColour);
 }
 
-void Form::setLeft(int index, float value) {
-    at(index).left = value;
-    notify(index, Property::Geometry);
-}
-
-void Form::setTop(int index, float value) {
-    at(index).top = value;
-    notify(index, Property::Geometry);
-}
-
-void Form::setWidth(int index, float value) {
-    at(index).width = value;
-    notify(index, Property::Geometry);
-}
-
-void Form::setHeight(int index, float value) {
-    at(index).height = value;
-    notify(index, Property::Geometry);
-}
-
 void Form::setFontSize(int index, float points) {
     at(index).font.size = points;
     notify(index, Property::Font);
-}
-
-void Form::setForeColour(int index, Colour colour) {
-    at(index).foreColour = colour;
-    notify(index, Property::ForeColour);
-}
-
-void Form::setBackColour(int index, Colour colour) {
-    at(index).backColour = colour;
-    notify(index, Property::BackColour);
-}
-
-void Form::setText(int index, std::string text) {
-    at(index).text = std::move(text);
-    notify(index, Property::Text);
-}
-
-void Form::setPicture(int index, PictureRef picture) {
-    at(index).picture = std::move(picture);
-    notify(index, Property::Picture);
 }
 
 void Form::addItem(int index, std::string item) {
@@ -78,16 +38,6 @@ void Form::removeItem(int index, int item) {
                       "Invalid list index " + std::to_string(item));
     items.erase(items.begin() + item);
     notify(index, Property::Items);
-}
-
-void Form::setVisible(int index, bool visible) {
-    at(index).visible = visible;
-    notify(index, Property::Visible);
-}
-
-void Form::setEnabled(int index, bool enabled) {
-    at(index).enabled = enabled;
-    notify(index, Property::Enabled);
 }
 
 void Form::takeEditedText(int index, std::string text) {

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/types.h"
@@ -98,19 +99,35 @@ class Form {
     Colour backColour() const { return backColour_; }
     void setBackColour(Colour colour);
 
-    void setLeft(int index, float value);
-    void setTop(int index, float value);
-    void setWidth(int index, float value);
-    void setHeight(int index, float value);
+    void setLeft(int index, float value) { set(index, &Control::left, value, Property::Geometry); }
+    void setTop(int index, float value) { set(index, &Control::top, value, Property::Geometry); }
+    void setWidth(int index, float value) {
+        set(index, &Control::width, value, Property::Geometry);
+    }
+    void setHeight(int index, float value) {
+        set(index, &Control::height, value, Property::Geometry);
+    }
     void setFontSize(int index, float points);
-    void setForeColour(int index, Colour colour);
-    void setBackColour(int index, Colour colour);
-    void setText(int index, std::string text);
-    void setPicture(int index, PictureRef picture);
+    void setForeColour(int index, Colour colour) {
+        set(index, &Control::foreColour, colour, Property::ForeColour);
+    }
+    void setBackColour(int index, Colour colour) {
+        set(index, &Control::backColour, colour, Property::BackColour);
+    }
+    void setText(int index, std::string text) {
+        set(index, &Control::text, std::move(text), Property::Text);
+    }
+    void setPicture(int index, PictureRef picture) {
+        set(index, &Control::picture, std::move(picture), Property::Picture);
+    }
     void addItem(int index, std::string item);
     void removeItem(int index, int item);
-    void setVisible(int index, bool visible);
-    void setEnabled(int index, bool enabled);
+    void setVisible(int index, bool visible) {
+        set(index, &Control::visible, visible, Property::Visible);
+    }
+    void setEnabled(int index, bool enabled) {
+        set(index, &Control::enabled, enabled, Property::Enabled);
+    }
 
     // Stores text typed by the user without telling the observer (the widget already shows it).
     void takeEditedText(int index, std::string text);
@@ -121,6 +138,12 @@ class Form {
     Control& at(int index) { return controls_.at(static_cast<size_t>(index)); }
     void notify(int index, Property what) {
         if (observer_) observer_->changed(index, what);
+    }
+    // Every setter: the control's new value, then a word to the window that shows it.
+    template <class Value>
+    void set(int index, Value Control::*member, Value value, Property what) {
+        at(index).*member = std::move(value);
+        notify(index, what);
     }
 
     std::vector<Control> controls_;

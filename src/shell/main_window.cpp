@@ -5,6 +5,7 @@
 
 #include "display/board_design.h"
 #include "display/board_scaling.h"
+#include "link/messages.h"
 #include "platform/trim.h"
 #include "settings/settings_keys.h"
 
@@ -26,12 +27,12 @@ MainWindow::MainWindow(platform::Services& services, link::LinkFactory& links, H
       slinkx1_(links.createLink()),
       board_(std::make_unique<board::BoardState>(services, form_, *slinkx_)),
       messages_(*board_),
-      notify_(*board_, messages_) {
+      echoWatch_(*board_, messages_) {
     slinkx_->onLinkMessage([this](std::string& endpoint, std::string& message) {
         guarded([&] { messages_.handle(endpoint, message); });
     });
     tmrNotify_ = services_.timers.createTimer(display::kNotifyInterval, true,
-                                              [this] { guarded([this] { notify_.tick(); }); });
+                                              [this] { guarded([this] { echoWatch_.tick(); }); });
     window_ = services_.ui.createWindow(form_, *this);
 }
 
@@ -48,8 +49,8 @@ void MainWindow::startUp() {
     display::applyScalingAndColours(form_, services_.ui.screenSize(), services_.settings);
 
     b.openEndpoints();
-    b.send("notify_playing_item[on]");
-    b.send("notify_playing_timecode[on]");
+    b.send(link::messages::kNotifyPlayingItemOn);
+    b.send(link::messages::kNotifyPlayingTimecodeOn);
     b.send(board::kEchoRequest);
 
     tmrNotify_->setEnabled(true);
@@ -125,8 +126,8 @@ void MainWindow::postRelease() {
 
 void MainWindow::shutDown() {
     board::BoardState& b = *board_;
-    b.send("notify_playing_item[off]");
-    b.send("notify_playing_timecode[off]");
+    b.send(link::messages::kNotifyPlayingItemOff);
+    b.send(link::messages::kNotifyPlayingTimecodeOff);
     b.closeEndpoints();
     if (hosted_) return;  // the pointer and the idle watch stayed the host's
     services_.system.showCursor(true);

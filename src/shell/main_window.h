@@ -7,8 +7,8 @@
 #include <string>
 
 #include "board/board_state.h"
+#include "board/echo_watch.h"
 #include "board/message_handler.h"
-#include "board/notify_timer.h"
 #include "link/link_control.h"
 #include "platform/lifetime.h"
 #include "platform/services.h"
@@ -55,7 +55,7 @@ class MainWindow final : public platform::WindowEvents {
     std::unique_ptr<link::LinkControl> slinkx1_;  // created with the window, never used
     std::unique_ptr<board::BoardState> board_;
     board::MessageHandler messages_;
-    board::NotifyTimer notify_;
+    board::EchoWatch echoWatch_;
     std::unique_ptr<platform::Timer> tmrNotify_;
     std::unique_ptr<platform::Window> window_;
     float anchorX_ = 0;  // first mouse position seen; (0, 0) while none was recorded

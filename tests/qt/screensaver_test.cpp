@@ -22,8 +22,10 @@ struct FakeScreenSaver final : QDBusVirtualObject {
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& bus) override {
         if (message.interface() != "org.freedesktop.ScreenSaver") return false;
         std::string call = message.member().toStdString();
-        for (const QVariant& argument : message.arguments())
-            call += " " + argument.toString().toStdString();
+        for (const QVariant& argument : message.arguments()) {
+            call += ' ';
+            call += argument.toString().toStdString();
+        }
         calls.push_back(call);
         if (message.member() == "Inhibit")
             bus.send(message.createReply(QVariant::fromValue(std::uint32_t{42})));

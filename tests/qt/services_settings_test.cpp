@@ -100,7 +100,7 @@ TEST_F(SettingsStoreTest, EveryReadSeesWhatAnotherProcessJustWrote) {
     for (int i = 1; i <= 200; ++i) {
         const QByteArray value = QByteArray::number(i).rightJustified(3, '0');
         overwrite(file, "[Default_saver]\nName=v" + value + "\n");
-        ASSERT_EQ(store.read(kApp, "Default_saver", "Name", ""), "v" + value.toStdString());
+        ASSERT_EQ(store.read(kApp, "Default_saver", "Name", ""), ("v" + value).toStdString());
     }
 }
 

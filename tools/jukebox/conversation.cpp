@@ -6,6 +6,7 @@
 
 #include "encoding.h"
 #include "link/link_protocol.h"
+#include "link/messages.h"
 #include "messages.h"
 #include "now_playing.h"
 
@@ -14,6 +15,7 @@ namespace velmora::jukebox {
 namespace {
 
 using link::Line;
+namespace words = link::messages;
 
 constexpr std::size_t kQuotedBytes = 64;  // how much of a bad line an ERROR repeats
 
@@ -24,7 +26,7 @@ std::string error(std::string_view what, std::string_view subject = {}) {
 }
 
 bool between(std::string_view text, std::string_view prefix, std::string_view& inside) {
-    if (!text.starts_with(prefix) || !text.ends_with(']') || text.size() <= prefix.size())
+    if (!text.starts_with(prefix) || !text.ends_with(words::kClose) || text.size() <= prefix.size())
         return false;
     inside = text.substr(prefix.size(), text.size() - prefix.size() - 1);
     return true;
@@ -112,21 +114,21 @@ void Conversation::command(std::string_view name, std::string_view text, const N
         return;
     }
     std::string_view inside;
-    if (text == "notify_playing_item[on]") {
+    if (text == words::kNotifyPlayingItemOn) {
         notifyItem_ = true;
         deliver(playingMessage(player.playingTrack(), player.playingPosition()), out);
-    } else if (text == "notify_playing_item[off]") {
+    } else if (text == words::kNotifyPlayingItemOff) {
         notifyItem_ = false;
-    } else if (text == "notify_playing_timecode[on]") {
+    } else if (text == words::kNotifyPlayingTimecodeOn) {
         notifyTime_ = true;
         deliver(timeMessage(player.playingSeconds()), out);
-    } else if (text == "notify_playing_timecode[off]") {
+    } else if (text == words::kNotifyPlayingTimecodeOff) {
         notifyTime_ = false;
-    } else if (between(text, "echo[", inside)) {
+    } else if (between(text, words::kEchoHead, inside)) {
         deliver(text, out);
-    } else if (text == "playlist_getpointer") {
+    } else if (text == words::kPlaylistGetPointer) {
         deliver(pointerMessage(player.playingPosition()), out);
-    } else if (between(text, "playlist_getitem[", inside) && isInteger(inside)) {
+    } else if (between(text, words::kPlaylistGetItemHead, inside) && isInteger(inside)) {
         const Entry entry = player.entryAt(entryNumber(inside));
         deliver(itemMessage(inside, entry.track, entry.position), out);
     } else {

@@ -8,20 +8,13 @@
 
 #include "bmp.h"
 #include "encoding.h"
+#include "platform/raster_kinds.h"
 
 namespace velmora::jukebox {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-const char* extensionFor(std::string_view bytes) {
-    if (bytes.starts_with("\xFF\xD8\xFF")) return ".jpg";
-    if (bytes.starts_with("\x89PNG\r\n\x1A\n")) return ".png";
-    if (bytes.starts_with("GIF87a") || bytes.starts_with("GIF89a")) return ".gif";
-    if (bytes.starts_with("BM")) return ".bmp";
-    return nullptr;
-}
 
 std::uint64_t fnv1a(std::string_view bytes) {
     std::uint64_t hash = 0xcbf29ce484222325ULL;
@@ -36,7 +29,9 @@ std::uint64_t fnv1a(std::string_view bytes) {
 bool isCoverName(const std::string& name) {
     if (name.size() != 20 || name[16] != '.') return false;
     const std::string_view ext = std::string_view(name).substr(16);
-    if (ext != ".jpg" && ext != ".png" && ext != ".gif" && ext != ".bmp") return false;
+    if (std::none_of(std::begin(platform::kRasterKinds), std::end(platform::kRasterKinds),
+                     [&](const platform::RasterKind& kind) { return kind.extension == ext; }))
+        return false;
     return std::all_of(name.begin(), name.begin() + 16, [](char ch) {
         return (ch >= '0' && ch <= '9') || (ch >= 'a' && ch <= 'f');
     });
@@ -48,11 +43,11 @@ CoverCache::CoverCache(fs::path folder, std::string pathPrefix, std::uintmax_t m
     : folder_(std::move(folder)), prefix_(std::move(pathPrefix)), maxBytes_(maxBytes) {}
 
 std::optional<std::string> CoverCache::nameFor(std::string_view bytes) {
-    const char* extension = extensionFor(bytes);
-    if (!extension) return std::nullopt;
+    const platform::RasterKind* kind = platform::rasterKind(bytes);
+    if (!kind) return std::nullopt;
     char hex[17];
     std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(fnv1a(bytes)));
-    return std::string(hex) + extension;
+    return std::string(hex) + std::string(kind->extension);
 }
 
 std::optional<std::string> CoverCache::store(std::string_view bytes) {
@@ -71,6 +66,14 @@ std::optional<std::string> CoverCache::store(std::string_view bytes) {
         trim(file);
     }
     return prefix_.empty() ? pathToUtf8(file) : prefix_ + *name;
+}
+
+bool CoverCache::holds(std::string_view sent) const {
+    if (!prefix_.empty() && !sent.starts_with(prefix_)) return false;
+    const fs::path file =
+        prefix_.empty() ? pathFromUtf8(sent) : folder_ / pathFromUtf8(sent.substr(prefix_.size()));
+    std::error_code gone;
+    return fs::exists(file, gone);
 }
 
 void CoverCache::trim(const fs::path& keep) {

@@ -23,6 +23,10 @@ class CoverCache {
     // not a picture a board shows (JPEG, PNG, GIF, BMP), are too large, or cannot be written.
     std::optional<std::string> store(std::string_view bytes);
 
+    // Whether the cover a board was sent as `sent` (a path store returned) is still in the folder:
+    // the bound may have removed it since.
+    bool holds(std::string_view sent) const;
+
     // The file name a picture gets: 16 hex digits of a hash of its bytes and its type's extension.
     static std::optional<std::string> nameFor(std::string_view bytes);
 

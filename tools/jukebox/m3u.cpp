@@ -2,7 +2,6 @@
 #include "m3u.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <fstream>
 #include <iterator>
@@ -13,6 +12,7 @@
 #include "encoding.h"
 #include "link/link_protocol.h"
 #include "messages.h"
+#include "platform/whole_number.h"
 
 namespace velmora::jukebox {
 
@@ -50,17 +50,14 @@ Info parseExtInf(std::string_view rest, std::size_t lineNumber) {
     std::string_view length = trim(rest.substr(0, comma));
     length = length.substr(0, length.find_first_of(" \t"));
 
-    double seconds = 0;
-    const auto [end, error] =
-        std::from_chars(length.data(), length.data() + length.size(), seconds);
-    if (error != std::errc() || end != length.data() + length.size() || !std::isfinite(seconds) ||
-        seconds > kMaxSeconds)
+    const auto seconds = platform::wholeNumber<double>(length);
+    if (!seconds || !std::isfinite(*seconds) || *seconds > kMaxSeconds)
         throw PlaylistError(
             lineError(lineNumber, "#EXTINF length '" + std::string(length) + "' is not a number"));
 
     Info info;
-    if (seconds > 0) {
-        info.seconds = std::max(1, static_cast<int>(std::lround(seconds)));
+    if (*seconds > 0) {
+        info.seconds = std::max(1, static_cast<int>(std::lround(*seconds)));
         info.lengthKnown = true;
     }
     const std::string_view name = trim(rest.substr(comma + 1));

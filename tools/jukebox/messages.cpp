@@ -5,12 +5,14 @@
 
 #include "encoding.h"
 #include "link/link_protocol.h"
+#include "link/messages.h"
 
 namespace velmora::jukebox {
 
+using namespace link::messages;
+
 namespace {
 
-constexpr std::string_view kSeparator = "\",\"";
 constexpr std::string_view kOpeningQuote = "\u201C";
 constexpr std::string_view kClosingQuote = "\u201D";
 
@@ -35,7 +37,7 @@ void appendEntry(std::string& out, const Track& track, std::size_t position) {
     out.append(kSeparator);
     out.append(pathField(track.picture)).append(kSeparator);
     out.append(std::to_string(position)).append(kSeparator);
-    out.append("1\"]");
+    out.append("1").append(kCloseFields);
 }
 
 }  // namespace
@@ -79,7 +81,9 @@ std::string textField(std::string_view text) {
 }
 
 std::string pathField(std::string_view path) {
-    const bool intact = path.find(kSeparator) == std::string_view::npos && !path.ends_with("\",");
+    // A path that ends in the separator's first two characters would end its field early.
+    const bool intact = path.find(kSeparator) == std::string_view::npos &&
+                        !path.ends_with(kSeparator.substr(0, kSeparator.size() - 1));
     if (!intact || path.size() > kMaxPathFieldBytes || hasControlCharacter(path) ||
         !link::isValidUtf8(path))
         return {};
@@ -87,26 +91,28 @@ std::string pathField(std::string_view path) {
 }
 
 std::string timeMessage(std::optional<int> elapsedSeconds) {
-    return "time[" + (elapsedSeconds ? formatTime(*elapsedSeconds) : std::string()) + "]";
+    std::string out(kTimeHead);
+    if (elapsedSeconds) out.append(formatTime(*elapsedSeconds));
+    return out.append(kClose);
 }
 
 std::string playingMessage(const Track* track, std::size_t position) {
-    std::string out = "playing[\"";
+    std::string out(kPlayingHead);
     if (track) {
         appendEntry(out, *track, position);
     } else {
         for (int field = 1; field <= 5; ++field) out.append(kSeparator);
-        out.append(std::to_string(position)).append(kSeparator).append("0\"]");
+        out.append(std::to_string(position)).append(kSeparator).append("0").append(kCloseFields);
     }
     return out;
 }
 
 std::string pointerMessage(std::size_t position) {
-    return "playlist_pointer[" + std::to_string(position) + "]";
+    return std::string(kPlaylistPointerHead).append(std::to_string(position)).append(kClose);
 }
 
 std::string itemMessage(std::string_view requested, const Track* track, std::size_t position) {
-    std::string out = "playlist_item[\"";
+    std::string out(kPlaylistItemHead);
     out.append(requested).append(kSeparator);
     if (track) {
         appendEntry(out, *track, position);
@@ -114,7 +120,7 @@ std::string itemMessage(std::string_view requested, const Track* track, std::siz
         // The board keeps an empty next artist, so a space stands in for it.
         out.append(kSeparator).append(" ");
         for (int field = 2; field <= 6; ++field) out.append(kSeparator);
-        out.append("0\"]");
+        out.append("0").append(kCloseFields);
     }
     return out;
 }

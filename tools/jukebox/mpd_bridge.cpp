@@ -6,6 +6,7 @@
 
 #include "encoding.h"
 #include "messages.h"
+#include "platform/whole_number.h"
 
 namespace velmora::jukebox {
 
@@ -16,7 +17,6 @@ using std::chrono::milliseconds;
 
 constexpr milliseconds kFirstRetry{250};
 constexpr milliseconds kLastRetry{15000};
-constexpr milliseconds kReplyTime{10000};
 constexpr std::size_t kWindow = 32;  // songs known on each side of the current one
 constexpr std::size_t kChunkBytes = 1024 * 1024;
 constexpr std::size_t kRememberedCovers = 1024;
@@ -30,8 +30,10 @@ MpdBridge::MpdBridge(asio::io_context& io, MpdBridgeConfig config, Log log)
       log_(std::move(log)),
       cache_(config_.coverFolder, config_.coverPrefix, config_.coverCacheBytes),
       retry_(io),
+      coverRetry_(io),
       clock_(io),
-      backoff_(kFirstRetry) {}
+      backoff_(kFirstRetry),
+      coverBackoff_(kFirstRetry) {}
 
 MpdBridge::~MpdBridge() {
     stop();
@@ -46,6 +48,7 @@ void MpdBridge::stop() {
     stopped_ = true;
     listener_ = nullptr;
     retry_.cancel();
+    coverRetry_.cancel();
     clock_.cancel();
     if (control_) control_->close();
     if (cover_) cover_->close();
@@ -55,14 +58,14 @@ void MpdBridge::stop() {
 
 void MpdBridge::connect() {
     if (stopped_) return;
-    control_ = std::make_shared<MpdConnection>(io_, config_.address);
+    control_ = std::make_shared<MpdConnection>(io_, config_.address, config_.replyTime);
     control_->open(
         [this] {
-            if (!lastFailure_.empty() || !connected_)
-                log_("following MPD at " + config_.address.describe());
+            log_("following MPD at " + config_.address.describe());
             lastFailure_.clear();
             connected_ = true;
             backoff_ = kFirstRetry;
+            coverBackoff_ = kFirstRetry;
             refresh();
         },
         [this](const std::string& reason) { lost(reason); });
@@ -76,6 +79,7 @@ void MpdBridge::lost(const std::string& reason) {
     control_.reset();
     if (cover_) cover_->close();
     cover_.reset();
+    coverRetry_.cancel();
     coverWanted_.clear();
     status_ = {};
     window_.clear();
@@ -90,7 +94,6 @@ void MpdBridge::lost(const std::string& reason) {
 }
 
 void MpdBridge::refresh() {
-    control_->expectWithin(kReplyTime);
     control_->send("status", [this](MpdReply& reply) {
         if (!reply.ok) return control_->close(), lost("status refused: " + reply.error);
         const MpdStatus status = parseStatus(reply);
@@ -124,8 +127,7 @@ void MpdBridge::refresh() {
 }
 
 void MpdBridge::idle() {
-    control_->expectWithin(milliseconds(0));
-    control_->send(kIdle, [this](MpdReply& reply) {
+    control_->sendIdle(kIdle, [this](MpdReply& reply) {
         if (!reply.ok) return control_->close(), lost("idle refused: " + reply.error);
         refresh();
     });
@@ -137,14 +139,9 @@ void MpdBridge::apply(const MpdStatus& status, std::vector<MpdSong> songs) {
     for (MpdSong& song : songs) {
         if (!song.position) continue;
         if (const auto known = covers_.find(song.file); known != covers_.end()) {
-            std::error_code gone;
             // The cache may have made room since: then the cover is fetched again.
             const std::string& sent = known->second;  // "": the song has no cover
-            const std::string_view name =
-                std::string_view(sent).substr(std::min(sent.size(), config_.coverPrefix.size()));
-            const auto local = config_.coverPrefix.empty() ? pathFromUtf8(sent)
-                                                           : cache_.folder() / pathFromUtf8(name);
-            if (!sent.empty() && !std::filesystem::exists(local, gone))
+            if (!sent.empty() && !cache_.holds(sent))
                 covers_.erase(known);
             else
                 song.track.picture = known->second;
@@ -163,24 +160,7 @@ void MpdBridge::apply(const MpdStatus& status, std::vector<MpdSong> songs) {
 }
 
 void MpdBridge::notify() {
-    if (!listener_) return;
-    const std::string now = view();
-    if (!told_ || now != lastView_) {
-        lastView_ = now;
-        listener_->trackStarted();
-    }
-    const std::optional<int> seconds = playingSeconds();
-    if (!told_ || seconds != lastSeconds_) {
-        lastSeconds_ = seconds;
-        listener_->secondPassed();
-    }
-    told_ = true;
-}
-
-std::string MpdBridge::view() const {
-    const std::size_t position = playingPosition();
-    const Entry next = entryAt(static_cast<std::int64_t>(position) + 1);
-    return playingMessage(playingTrack(), position) + itemMessage("", next.track, next.position);
+    news_.tell(listener_, *this);
 }
 
 void MpdBridge::scheduleTick() {
@@ -251,30 +231,35 @@ void MpdBridge::fetchCover() {
     const std::string file = coverWanted_;
     MpdLimits limits;
     limits.maxBinaryBytes = kChunkBytes;
-    cover_ = std::make_shared<MpdConnection>(io_, config_.address, limits);
+    cover_ = std::make_shared<MpdConnection>(io_, config_.address, config_.replyTime, limits);
     cover_->open(
         [this, file] {
             cover_->send("binarylimit " + std::to_string(kChunkBytes), [](MpdReply&) {});
             readPicture("albumart", file, std::make_shared<std::string>());
         },
-        [this](const std::string&) {
-            cover_.reset();  // MPD went away; the control connection notices it too
+        [this, file](const std::string& reason) {
+            // A cover that stalls or breaks is asked for again later. When MPD itself went away,
+            // the control connection's loss cancels that.
+            if (coverBackoff_ == kFirstRetry)
+                log_("MPD at " + config_.address.describe() + ", cover of " + file + ": " + reason);
+            cover_.reset();
+            coverRetry_.expires_after(coverBackoff_);
+            coverRetry_.async_wait([this](const std::error_code& error) {
+                if (!error && !cover_ && !coverWanted_.empty() && !covers_.contains(coverWanted_))
+                    fetchCover();
+            });
+            coverBackoff_ = std::min(coverBackoff_ * 2, kLastRetry);
         });
 }
 
 void MpdBridge::readPicture(const std::string& command, const std::string& file,
                             std::shared_ptr<std::string> data) {
-    cover_->expectWithin(kReplyTime);
     cover_->send(
         command + " " + mpdQuote(file) + " " + std::to_string(data->size()),
         [this, command, file, data](MpdReply& reply) {
             const auto size = reply.find("size");
-            std::size_t total = 0;
-            const bool sized = size && !size->empty() &&
-                               std::all_of(size->begin(), size->end(),
-                                           [](char ch) { return ch >= '0' && ch <= '9'; }) &&
-                               size->size() < 10 && (total = std::stoul(std::string(*size))) > 0;
-            if (!reply.ok || !sized || reply.binary.empty() || total > kMaxCoverBytes ||
+            const auto total = size ? platform::wholeNumber<std::size_t>(*size).value_or(0) : 0;
+            if (!reply.ok || total == 0 || reply.binary.empty() || total > kMaxCoverBytes ||
                 data->size() + reply.binary.size() > total) {
                 // No cover file (or a broken answer): the picture in the song file, if any.
                 if (command == "albumart")
@@ -290,6 +275,7 @@ void MpdBridge::readPicture(const std::string& command, const std::string& file,
 void MpdBridge::coverDone(const std::string& file, const std::string* bytes) {
     if (cover_) cover_->close();
     cover_.reset();
+    coverBackoff_ = kFirstRetry;
     const std::optional<std::string> path = bytes ? cache_.store(*bytes) : std::nullopt;
     if (covers_.size() >= kRememberedCovers) covers_.clear();
     covers_[file] = path.value_or("");

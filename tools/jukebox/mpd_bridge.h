@@ -22,6 +22,7 @@
 #include "mpd_connection.h"
 #include "mpd_protocol.h"
 #include "now_playing.h"
+#include "now_playing_news.h"
 
 namespace velmora::jukebox {
 
@@ -31,6 +32,7 @@ struct MpdBridgeConfig {
     std::string coverPrefix;  // empty: boards are sent the file's own path
     std::uintmax_t coverCacheBytes = 64 * 1024 * 1024;
     bool covers = true;
+    std::chrono::milliseconds replyTime{10000};  // for each of MPD's answers, or it is dropped
 };
 
 class MpdBridge final : public NowPlaying {
@@ -68,7 +70,6 @@ class MpdBridge final : public NowPlaying {
                      std::shared_ptr<std::string> data);
     void coverDone(const std::string& file, const std::string* bytes);
     const MpdSong* nextSong() const;
-    std::string view() const;
 
     asio::io_context& io_;
     MpdBridgeConfig config_;
@@ -78,8 +79,10 @@ class MpdBridge final : public NowPlaying {
     std::shared_ptr<MpdConnection> control_;
     std::shared_ptr<MpdConnection> cover_;
     asio::steady_timer retry_;
+    asio::steady_timer coverRetry_;
     asio::steady_timer clock_;
     std::chrono::milliseconds backoff_;
+    std::chrono::milliseconds coverBackoff_;
     bool connected_ = false;
     bool stopped_ = false;
     std::string lastFailure_;
@@ -91,9 +94,7 @@ class MpdBridge final : public NowPlaying {
     std::map<std::string, std::string> covers_;  // song file -> path sent ("" for none)
     std::string coverWanted_;
 
-    std::string lastView_;
-    std::optional<int> lastSeconds_;
-    bool told_ = false;
+    NowPlayingNews news_;
 };
 
 }  // namespace velmora::jukebox

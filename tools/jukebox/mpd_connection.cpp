@@ -15,19 +15,23 @@ constexpr auto kConnectTimeout = std::chrono::seconds(5);
 
 }  // namespace
 
-MpdConnection::MpdConnection(asio::io_context& io, MpdAddress address, MpdLimits limits)
+MpdConnection::MpdConnection(asio::io_context& io, MpdAddress address,
+                             std::chrono::milliseconds replyTime, MpdLimits limits)
     : io_(io),
       address_(std::move(address)),
       socket_(io),
       resolver_(io),
+      replyTime_(replyTime),
       deadline_(io),
-      parser_(limits) {}
+      parser_(limits) {
+    unwatch();
+}
 
 void MpdConnection::open(Ready ready, Failed failed) {
     ready_ = std::move(ready);
     failed_ = std::move(failed);
     open_ = true;
-    expectWithin(std::chrono::duration_cast<std::chrono::milliseconds>(kConnectTimeout));
+    watch(std::chrono::duration_cast<std::chrono::milliseconds>(kConnectTimeout));
     const auto self = shared_from_this();
     if (address_.local()) {
 #if defined(ASIO_HAS_LOCAL_SOCKETS)
@@ -76,21 +80,47 @@ void MpdConnection::connected() {
 }
 
 void MpdConnection::send(std::string command, ReplyHandler handler) {
+    queue(std::move(command), std::move(handler), true);
+}
+
+void MpdConnection::sendIdle(std::string command, ReplyHandler handler) {
+    queue(std::move(command), std::move(handler), false);
+}
+
+void MpdConnection::queue(std::string command, ReplyHandler handler, bool timed) {
     if (!open_) return;
     pending_.append(command).append(1, '\n');
-    waiting_.push_back(std::move(handler));
+    waiting_.push_back({std::move(handler), timed});
+    if (timed) {
+        ++timedOwed_;
+        if (!watching()) watch(replyTime_);
+    }
     write();
 }
 
-void MpdConnection::expectWithin(std::chrono::milliseconds limit) {
-    if (limit.count() <= 0) {
-        deadline_.cancel();
-        return;
-    }
+void MpdConnection::watch(std::chrono::milliseconds limit) {
     deadline_.expires_after(limit);
     deadline_.async_wait([self = shared_from_this()](const std::error_code& error) {
-        if (!error) self->fail("MPD did not answer in time");
+        // A wait that had already ended when the deadline moved sees the new expiry.
+        if (!error && self->deadline_.expiry() <= std::chrono::steady_clock::now())
+            self->fail("MPD did not answer in time");
     });
+}
+
+void MpdConnection::unwatch() {
+    deadline_.expires_at(asio::steady_timer::time_point::max());
+}
+
+bool MpdConnection::watching() const {
+    return deadline_.expiry() != asio::steady_timer::time_point::max();
+}
+
+void MpdConnection::followOwed() {
+    if (!open_) return;
+    if (timedOwed_ > 0)
+        watch(replyTime_);
+    else
+        unwatch();
 }
 
 void MpdConnection::close() {
@@ -98,9 +128,10 @@ void MpdConnection::close() {
     open_ = false;
     std::error_code ignored;
     resolver_.cancel();
-    deadline_.cancel();
+    unwatch();
     socket_.close(ignored);
     waiting_.clear();
+    timedOwed_ = 0;
     ready_ = nullptr;
     failed_ = nullptr;
 }
@@ -123,23 +154,24 @@ void MpdConnection::read() {
             const bool good = self->parser_.feed(
                 std::string_view(self->input_.data(), bytes),
                 [&](std::string_view) {
-                    self->deadline_.cancel();
                     if (self->address_.password.empty()) {
                         if (self->ready_) self->ready_();
-                        return;
+                    } else {
+                        self->send("password " + mpdQuote(self->address_.password),
+                                   [self](MpdReply& reply) {
+                                       if (!reply.ok) return self->fail("password refused");
+                                       if (self->ready_) self->ready_();
+                                   });
                     }
-                    self->send("password " + mpdQuote(self->address_.password),
-                               [self](MpdReply& reply) {
-                                   if (!reply.ok) return self->fail("password refused");
-                                   if (self->ready_) self->ready_();
-                               });
+                    self->followOwed();
                 },
                 [&](MpdReply& reply) {
                     if (!self->open_ || self->waiting_.empty()) return self->fail("unasked reply");
-                    ReplyHandler handler = std::move(self->waiting_.front());
+                    Owed owed = std::move(self->waiting_.front());
                     self->waiting_.pop_front();
-                    if (self->waiting_.empty()) self->deadline_.cancel();
-                    handler(reply);
+                    if (owed.timed) --self->timedOwed_;
+                    owed.handler(reply);
+                    self->followOwed();
                 });
             if (!self->open_) return;
             if (!good) return self->fail("broken reply: " + self->parser_.error());

@@ -1,29 +1,25 @@
 // SPDX-License-Identifier: MIT
 #include "mpd_protocol.h"
 
-#include <charconv>
 #include <cmath>
+
+#include "platform/whole_number.h"
 
 namespace velmora::jukebox {
 
 namespace {
 
 std::uint16_t parseMpdPort(std::string_view text) {
-    unsigned value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || value < 1 || value > 65535)
+    const auto value = platform::wholeNumber<unsigned>(text);
+    if (!value || *value < 1 || *value > 65535)
         throw MpdAddressError("MPD port must be a number from 1 to 65535, not '" +
                               std::string(text) + "'");
-    return static_cast<std::uint16_t>(value);
+    return static_cast<std::uint16_t>(*value);
 }
 
 template <class Number>
 std::optional<Number> number(std::optional<std::string_view> text) {
-    if (!text) return std::nullopt;
-    Number value{};
-    const auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), value);
-    if (error != std::errc() || end != text->data() + text->size()) return std::nullopt;
-    return value;
+    return text ? platform::wholeNumber<Number>(*text) : std::nullopt;
 }
 
 }  // namespace
@@ -193,7 +189,7 @@ MpdStatus parseStatus(const MpdReply& reply) {
 std::vector<MpdSong> parseSongs(const MpdReply& reply) {
     std::vector<MpdSong> songs;
     std::string albumArtist, name;
-    std::optional<double> duration;
+    double duration = -1;  // seconds; below 0 while the song gives none
     const auto complete = [&] {
         if (songs.empty()) return;
         Track& track = songs.back().track;
@@ -206,11 +202,11 @@ std::vector<MpdSong> parseSongs(const MpdReply& reply) {
                               ? file
                               : file.substr(slash + 1);
         }
-        track.lengthKnown = duration.has_value();
-        track.seconds = duration ? std::max(1, static_cast<int>(std::lround(*duration))) : 1;
+        track.lengthKnown = duration >= 0;
+        track.seconds = std::max(1, static_cast<int>(std::lround(duration)));
         albumArtist.clear();
         name.clear();
-        duration.reset();
+        duration = -1;
     };
     for (const auto& [key, value] : reply.pairs) {
         if (key == "file") {
@@ -227,10 +223,10 @@ std::vector<MpdSong> parseSongs(const MpdReply& reply) {
         if (key == "Name" && name.empty()) name = value;
         if (key == "Album" && song.track.album.empty()) song.track.album = value;
         if (key == "Pos") song.position = number<std::size_t>(value);
-        if (key == "duration" || (key == "Time" && !duration)) {
+        if (key == "duration" || (key == "Time" && duration < 0)) {
             const auto seconds = number<double>(value);
             if (seconds && std::isfinite(*seconds) && *seconds >= 0 && *seconds < 1e7)
-                duration = seconds;
+                duration = *seconds;
         }
     }
     complete();

@@ -1,40 +1,37 @@
 // SPDX-License-Identifier: MIT
 #include "options.h"
 
-#include <charconv>
 #include <cmath>
 #include <optional>
 #include <vector>
+
+#include "platform/whole_number.h"
 
 namespace velmora::jukebox {
 
 namespace {
 
 std::uint16_t parsePort(std::string_view text) {
-    unsigned value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || value > 65535)
+    const auto value = platform::wholeNumber<unsigned>(text);
+    if (!value || *value > 65535)
         throw UsageError("--port needs a number from 0 to 65535, not '" + std::string(text) + "'");
-    return static_cast<std::uint16_t>(value);
+    return static_cast<std::uint16_t>(*value);
 }
 
 std::size_t parseClients(std::string_view text) {
-    unsigned value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || value < 1 || value > 4096)
+    const auto value = platform::wholeNumber<unsigned>(text);
+    if (!value || *value < 1 || *value > 4096)
         throw UsageError("--max-clients needs a number from 1 to 4096, not '" + std::string(text) +
                          "'");
-    return value;
+    return *value;
 }
 
 double parseSpeed(std::string_view text) {
-    double value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value) ||
-        value < kMinSpeed || value > kMaxSpeed)
+    const auto value = platform::wholeNumber<double>(text);
+    if (!value || !std::isfinite(*value) || *value < kMinSpeed || *value > kMaxSpeed)
         throw UsageError("--speed needs a number from 0.01 to 1000000, not '" + std::string(text) +
                          "'");
-    return value;
+    return *value;
 }
 
 }  // namespace

@@ -7,21 +7,13 @@
 #include <QElapsedTimer>
 #include <QProcess>
 
+#include "platform/qt/address_sanitizer.h"
+
 namespace velmora::qt {
 namespace {
 
 // Under AddressSanitizer the address space holds the shadow memory: no limit fits it.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kCanLimitAddressSpace = false;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kCanLimitAddressSpace = false;
-#else
-constexpr bool kCanLimitAddressSpace = true;
-#endif
-#else
-constexpr bool kCanLimitAddressSpace = true;
-#endif
+constexpr bool kCanLimitAddressSpace = !kAddressSanitizer;
 
 void limit(int resource, rlim_t soft, rlim_t hard) {
     const rlimit value{soft, hard};

@@ -9,6 +9,7 @@
 #include <QScreen>
 
 #include "platform/qt/qt_metafiles.h"
+#include "platform/raster_kinds.h"
 
 namespace velmora::qt {
 namespace {
@@ -20,17 +21,20 @@ constexpr qint64 kSniffBytes = 64;
 // Decoding is bounded by the screen; without one, by this.
 constexpr QSize kNoScreenBound(4096, 4096);
 
-[[noreturn]] void fail(ErrorCode code, const char* what, const QString& path) {
-    throw Failure(code, std::string(what) + ": " + path.toStdString());
+[[noreturn]] void fail(ErrorCode code, const std::string& what, const QString& path) {
+    throw Failure(code, what + ": " + path.toStdString());
+}
+
+// Whatever keeps a file from being shown, the board hears one error: "Invalid picture".
+[[noreturn]] void invalid(const QString& path, const char* why = "") {
+    fail(ErrorCode::InvalidPicture, std::string("Invalid picture") + why, path);
 }
 
 // The raster formats the board takes, by their signatures.
 QByteArray rasterFormat(const QByteArray& head) {
-    if (head.startsWith("BM")) return "bmp";
-    if (head.startsWith("GIF87a") || head.startsWith("GIF89a")) return "gif";
-    if (head.startsWith("\xFF\xD8\xFF")) return "jpeg";
-    if (head.startsWith("\x89PNG\r\n\x1A\n")) return "png";
-    return {};
+    const platform::RasterKind* kind =
+        platform::rasterKind(std::string_view(head.constData(), std::size_t(head.size())));
+    return kind ? QByteArray(kind->format.data(), qsizetype(kind->format.size())) : QByteArray();
 }
 
 // A cover never needs more pixels than the screen.
@@ -49,14 +53,14 @@ Decoded decodeRaster(QIODevice& device, const QByteArray& format, QSize bound,
     reader.setAllocationLimit(kAllocationLimitMb);
     // From the header, before any pixel is decoded; a picture without width or height is none.
     const QSize size = reader.size();
-    if (size.isEmpty()) fail(ErrorCode::InvalidPicture, "Invalid picture", path);
+    if (size.isEmpty()) invalid(path);
     const bool reduces = format == "jpeg";  // libjpeg decodes at 1/2, 1/4 or 1/8 directly
     if (qint64(size.width()) * size.height() > (reduces ? kMaxPicturePixels : kMaxFullDecodePixels))
-        fail(ErrorCode::InvalidPicture, "Invalid picture (too large)", path);
+        invalid(path, " (too large)");
     const QSize shown = size.scaled(size.boundedTo(bound), Qt::KeepAspectRatio).expandedTo({1, 1});
     if (reduces && shown != size) reader.setScaledSize(shown);
     QImage image = reader.read();
-    if (image.isNull()) fail(ErrorCode::InvalidPicture, "Invalid picture", path);
+    if (image.isNull()) invalid(path);
     if (image.size() != shown)
         image = image.scaled(shown, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     return {std::move(image), size};
@@ -72,16 +76,15 @@ Decoded decodePicture(const QString& path, QSize bound, const QString& helper) {
     if (!file.open(QIODevice::ReadOnly))
         fail(info.isReadable() ? ErrorCode::FileNotFound : ErrorCode::PermissionDenied,
              info.isReadable() ? "File not found" : "Permission denied", path);
-    if (file.size() > kMaxPictureBytes)
-        fail(ErrorCode::InvalidPicture, "Invalid picture (too large)", path);
+    if (file.size() > kMaxPictureBytes) invalid(path, " (too large)");
     const QByteArray head = file.peek(kSniffBytes);
 
     if (const QByteArray format = rasterFormat(head); !format.isEmpty())
         return decodeRaster(file, format, bound, path);
-    if (!isWmf(head) && !isEmf(head)) fail(ErrorCode::InvalidPicture, "Invalid picture", path);
+    if (!isWmf(head) && !isEmf(head)) invalid(path);
 
     QByteArray png = convertMetafile(helper, path);
-    if (rasterFormat(png) != "png") fail(ErrorCode::InvalidPicture, "Invalid picture", path);
+    if (rasterFormat(png) != "png") invalid(path);
     QBuffer buffer(&png);
     buffer.open(QIODevice::ReadOnly);
     return decodeRaster(buffer, "png", bound, path);

@@ -68,8 +68,11 @@ void SignalClose::drain() {
 
 void closeProgramWindows() {
     // A modal box runs a nested loop, and the board's release waits until that loop returns: end
-    // the boxes first. Each rejected box leaves the list of shown windows.
-    for (int guard = 0; guard < 16; ++guard) {
+    // the boxes first, topmost first. Each pass hides one, so the loop ends once none is left;
+    // the bound only stops it should closing a box open another each time. It is far more than
+    // the program stacks: the options dialog, and a chooser or message box over it.
+    constexpr int kMaxBoxes = 16;
+    for (int box = 0; box < kMaxBoxes; ++box) {
         QPointer<QWidget> modal = QApplication::activeModalWidget();
         if (!modal) break;
         if (auto* dialog = qobject_cast<QDialog*>(modal.data()))

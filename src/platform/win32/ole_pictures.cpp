@@ -13,6 +13,11 @@ int himetricToPixels(long himetric, int dpi) {
     return static_cast<int>((static_cast<long long>(himetric) * dpi + 1270) / 2540);
 }
 
+// Whatever keeps a file from being shown, the board hears one error: "Invalid picture".
+[[noreturn]] void invalid(const std::string& shown) {
+    throw Failure(ErrorCode::InvalidPicture, "Invalid picture: " + shown);
+}
+
 struct Handle {
     HANDLE h;
     ~Handle() {
@@ -33,10 +38,10 @@ HGLOBAL readFile(const std::wstring& path, const std::string& shown) {
     }
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.h, &size) || size.QuadPart <= 0 || size.QuadPart > kLargestPicture)
-        throw Failure(ErrorCode::InvalidPicture, "Invalid picture: " + shown);
+        invalid(shown);
     const DWORD bytes = static_cast<DWORD>(size.QuadPart);
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
-    if (!memory) throw Failure(ErrorCode::InvalidPicture, "Invalid picture: " + shown);
+    if (!memory) invalid(shown);
     DWORD read = 0;
     const BOOL ok = ReadFile(file.h, GlobalLock(memory), bytes, &read, nullptr);
     GlobalUnlock(memory);
@@ -74,15 +79,14 @@ PictureRef OlePictures::load(const std::string& path) {
     IStream* stream = nullptr;
     if (FAILED(CreateStreamOnHGlobal(memory, TRUE, &stream))) {
         GlobalFree(memory);
-        throw Failure(ErrorCode::InvalidPicture, "Invalid picture: " + path);
+        invalid(path);
     }
     // The system's picture loader: bitmaps (run-length encoded too), GIF, JPEG, icons, WMF, EMF.
     IPicture* picture = nullptr;
     const HRESULT hr =
         OleLoadPicture(stream, 0, FALSE, IID_IPicture, reinterpret_cast<void**>(&picture));
     stream->Release();
-    if (FAILED(hr) || !picture)
-        throw Failure(ErrorCode::InvalidPicture, "Invalid picture: " + path);
+    if (FAILED(hr) || !picture) invalid(path);
     return std::make_shared<OlePicture>(picture);
 }
 

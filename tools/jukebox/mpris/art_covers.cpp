@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "mpris/art_covers.h"
 
+#include <algorithm>
 #include <fstream>
 #include <system_error>
 
 #include "encoding.h"
 #include "mpris/metadata.h"
+#include "platform/raster_kinds.h"
 
 namespace velmora::jukebox::mpris {
 
@@ -27,6 +29,7 @@ int base64Value(char ch) {
     return -1;
 }
 
+// A picture file a board shows, told by its first bytes before the rest is read.
 std::optional<std::string> readPicture(const std::filesystem::path& path) {
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error)) return std::nullopt;
@@ -34,7 +37,11 @@ std::optional<std::string> readPicture(const std::filesystem::path& path) {
     if (error || size > kMaxCoverBytes) return std::nullopt;
     std::ifstream file(path, std::ios::binary);
     std::string bytes(size, '\0');
-    if (!file.read(bytes.data(), static_cast<std::streamsize>(size))) return std::nullopt;
+    const auto head = static_cast<std::streamsize>(std::min<std::uintmax_t>(size, 16));
+    if (!file.read(bytes.data(), head) ||
+        !platform::rasterKind(std::string_view(bytes.data(), std::size_t(head))) ||
+        !file.read(bytes.data() + head, static_cast<std::streamsize>(size) - head))
+        return std::nullopt;
     return bytes;
 }
 
@@ -97,12 +104,11 @@ std::string ArtCovers::pictureFor(const std::string& url) {
     if (url.empty()) return {};
     const std::string key = keyOf(url);
     if (const auto known = known_.find(key); known != known_.end()) {
-        std::error_code gone;
         // The cache may have made room since: then the picture is read again. A server that was
         // not up yet, a file not yet written, may have it a while later.
         const bool failed = known->second.sent.empty();
         if (failed ? std::chrono::steady_clock::now() - known->second.at < kRetryAfter
-                   : std::filesystem::exists(known->second.local, gone))
+                   : cache_.holds(known->second.sent))
             return known->second.sent;
         known_.erase(known);
     }
@@ -130,11 +136,8 @@ void ArtCovers::keep(const std::string& key, std::optional<std::string> bytes) {
     if (known_.size() >= kRememberedCovers) known_.clear();
     Known& known = known_[key];
     known.at = std::chrono::steady_clock::now();
-    const auto name = bytes ? CoverCache::nameFor(*bytes) : std::nullopt;
-    const auto sent = name ? cache_.store(*bytes) : std::nullopt;
-    if (!sent) return;
-    known.sent = *sent;
-    known.local = cache_.folder() / *name;
+    // The cache keeps only what a board shows, told by its signature.
+    known.sent = bytes ? cache_.store(*bytes).value_or("") : "";
 }
 
 }  // namespace velmora::jukebox::mpris

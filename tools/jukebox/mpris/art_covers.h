@@ -39,8 +39,7 @@ class ArtCovers {
 
   private:
     struct Known {
-        std::string sent;  // empty: no picture there
-        std::filesystem::path local;
+        std::string sent;                          // empty: no picture there
         std::chrono::steady_clock::time_point at;  // a failure is tried again after a while
     };
     void keep(const std::string& key, std::optional<std::string> bytes);

@@ -337,23 +337,7 @@ void MprisBridge::notify() {
     // The shortest of its names, the one without an instance number.
     if (player && owner != lastChosen_) log_("following " + *player->names.begin());
     lastChosen_ = owner;
-    const std::string now = view();
-    if (!told_ || now != lastView_) {
-        lastView_ = now;
-        listener_->trackStarted();
-    }
-    const std::optional<int> seconds = playingSeconds();
-    if (!told_ || seconds != lastSeconds_) {
-        lastSeconds_ = seconds;
-        listener_->secondPassed();
-    }
-    told_ = true;
-}
-
-std::string MprisBridge::view() const {
-    const std::size_t position = playingPosition();
-    const Entry next = entryAt(static_cast<std::int64_t>(position) + 1);
-    return playingMessage(playingTrack(), position) + itemMessage("", next.track, next.position);
+    news_.tell(listener_, *this);
 }
 
 void MprisBridge::scheduleTick() {

@@ -25,6 +25,7 @@
 #include "mpris/metadata.h"
 #include "mpris/position_clock.h"
 #include "now_playing.h"
+#include "now_playing_news.h"
 
 namespace velmora::jukebox::mpris {
 
@@ -91,7 +92,6 @@ class MprisBridge final : public NowPlaying {
     const Player* chosen() const;
     void notify();
     void scheduleTick();
-    std::string view() const;
 
     asio::io_context& io_;
     MprisBridgeConfig config_;
@@ -106,9 +106,7 @@ class MprisBridge final : public NowPlaying {
     bool stopped_ = false;
     std::string lastChosen_;
 
-    std::string lastView_;
-    std::optional<int> lastSeconds_;
-    bool told_ = false;
+    NowPlayingNews news_;
 };
 
 }  // namespace velmora::jukebox::mpris

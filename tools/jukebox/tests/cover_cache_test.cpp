@@ -44,6 +44,8 @@ TEST(CoverCache, OneFilePerContentNamedByItAndTheOldestGoFirst) {
     EXPECT_FALSE(fs::exists(*first));
     EXPECT_TRUE(fs::exists(*second));
     EXPECT_TRUE(fs::exists(*third));
+    EXPECT_FALSE(cache.holds(*first));  // what a board was sent, gone since: fetched again
+    EXPECT_TRUE(cache.holds(*third));
     EXPECT_TRUE(fs::exists(covers / "notes.txt"));
 
     EXPECT_EQ(cache.store("not a picture"), std::nullopt);
@@ -60,8 +62,12 @@ TEST(CoverCache, BoardsOnOtherMachinesGetThePrefixAndTheName) {
     testing::TempFolder folder;
     CoverCache cache(folder.path(), "\\\\jukebox\\covers\\", 1 << 20);
     const std::string bytes = jpeg('z', 100);
-    EXPECT_EQ(cache.store(bytes), "\\\\jukebox\\covers\\" + *CoverCache::nameFor(bytes));
+    const auto sent = cache.store(bytes);
+    EXPECT_EQ(sent, "\\\\jukebox\\covers\\" + *CoverCache::nameFor(bytes));
     EXPECT_TRUE(fs::exists(folder.path() / *CoverCache::nameFor(bytes)));
+    EXPECT_TRUE(cache.holds(sent.value()));
+    fs::remove(folder.path() / *CoverCache::nameFor(bytes));
+    EXPECT_FALSE(cache.holds(sent.value()));
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <asio/streambuf.hpp>
 #include <asio/write.hpp>
 
+#include "loopback_client.h"
+#include "server.h"
 #include "temp_folder.h"
 
 namespace velmora::jukebox {
@@ -121,6 +123,51 @@ TEST(MpdBridge, HostileAnswersCostTheirConnectionThenTheBridgeFollowsMpd) {
     for (const std::string& line : log) lineLogged |= line.find("line longer") != std::string::npos;
     EXPECT_TRUE(lineLogged);
     bridge.stop();
+}
+
+// Each stand-in stalls where an answer is owed; the connection after it answers everything.
+TEST(MpdBridge, AnMpdThatStallsIsDroppedAndTheBoardFollowsItAgain) {
+    const auto cover = [](std::size_t bytes) -> StandInMpd::Script {  // a PNG's answer, maybe cut
+        return [bytes](const std::string& c) {
+            const std::string answer = "size: 16\nbinary: 16\n\x89PNG\r\n\x1A\nIHDR0000\nOK\n";
+            return c.starts_with("albumart") ? answer.substr(0, bytes) : good(c);
+        };
+    };
+    const struct {
+        std::string password;
+        std::vector<StandInMpd::Script> scripts;
+        const char* shown;  // in the board's playing message at last
+    } stalls[] = {
+        {"", {[](const std::string& c) { return c == "status" ? good(c) : ""; }, good}, "1:01"},
+        {"pw",
+         {[](const std::string& c) { return c.starts_with("pass") ? "" : good(c); }, good},
+         "1:01"},
+        {"", {cover(99), cover(25), cover(99)}, ".png"}};  // control, cut cover, cover
+    for (const auto& stall : stalls) {
+        SCOPED_TRACE(&stall - stalls);
+        asio::io_context io;
+        StandInMpd mpd(io, stall.scripts);
+        testing::TempFolder covers;
+        std::string log, shown;
+        const MpdBridgeConfig config{
+            {stall.password, "127.0.0.1", mpd.port()}, covers.path(), "", 1 << 20, true, 200ms};
+        MpdBridge bridge(io, config, [&](const std::string& line) { log += line + "\n"; });
+        ServerConfig serverConfig;
+        serverConfig.port = 0;
+        Server server(io, bridge, serverConfig);
+        bridge.start(server);
+        testing::LoopbackClient board(io, server.endpoint().port());
+        board.write(
+            "VELMORA-LINK 1\nOPEN cdj type=devtx\nOPEN cdjr type=devrx\n"
+            "SEND cdj notify_playing_item[on]\n");
+        for (const auto until = std::chrono::steady_clock::now() + 5s;
+             shown.find(stall.shown) == std::string::npos &&
+             std::chrono::steady_clock::now() < until;)
+            shown = board.readLineStarting("MSG cdjr playing[", 500ms).value_or("");
+        EXPECT_NE(shown.find(stall.shown), std::string::npos) << log;
+        EXPECT_GE(mpd.connections, stall.scripts.size());
+        EXPECT_NE(log.find("did not answer in time"), std::string::npos) << log;
+    }
 }
 
 }  // namespace

@@ -6,23 +6,11 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "board/message_handler.h"
-#include "link/socket_link.h"
+#include "platform/qt/address_sanitizer.h"
 #include "platform/qt/qt_platform.h"
 #include "platform/qt/signal_close.h"
 #include "platform/qt/xscreensaver_host.h"
-#include "shell/application.h"
-
-#if defined(__SANITIZE_ADDRESS__)
-#define VELMORA_LEAK_CHECK 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define VELMORA_LEAK_CHECK 1
-#endif
-#endif
-#ifdef VELMORA_LEAK_CHECK
-#include <sanitizer/lsan_interface.h>
-#endif
+#include "shell/program.h"
 
 int main(int argc, char** argv) {
     QApplication qtApp(argc, argv);
@@ -37,20 +25,15 @@ int main(int argc, char** argv) {
         if (!velmora::qt::attachToScreenSaverHost(platform.ui, QCoreApplication::arguments()))
             std::_Exit(2);
         velmora::platform::Services services = platform.services();
-        velmora::link::SocketLinkFactory links(services, velmora::board::newerTimeCode);
-        {
-            velmora::shell::Application app(services, links);
-            app.start();
+        velmora::shell::runProgram(services, [&] {
             if (!platform.ui.finished()) QApplication::exec();
-        }
+        });
         exitCode = platform.ui.exitCode();
     }
     // HACK: Qt 6.4 loads the whole fontconfig configuration while it tears the application down
     // (~QFontconfigDatabase), even when no text was ever drawn: a third of the CPU time of a "/P"
     // run. Everything of ours (windows, sockets, settings) is closed by now, so leave without it.
     std::fflush(nullptr);
-#ifdef VELMORA_LEAK_CHECK
-    __lsan_do_leak_check();  // _Exit skips the check LeakSanitizer makes at exit
-#endif
+    velmora::qt::checkLeaksNow();  // _Exit skips the check at exit
     std::_Exit(exitCode);
 }

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The notify timer: the echo renewed behind a "True" box, or the fallback saver launched.
+// The echo watch at each tick of tmrNotify: the echo renewed behind a "True" box, or the fallback
+// saver launched.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -26,7 +27,7 @@ struct Board : testing::RunningBoard {
     bool echoFlag() { return app.mainWindow()->state().echoReceived(); }
 };
 
-TEST(NotifyTimer, AnEchoShowsTheBoxThenRenewsTheRequest) {
+TEST(EchoWatch, AnEchoShowsTheBoxThenRenewsTheRequest) {
     Board b;
     b.echo();
     std::size_t sendsDuringBox = 99;
@@ -42,7 +43,7 @@ TEST(NotifyTimer, AnEchoShowsTheBoxThenRenewsTheRequest) {
                      "GetSetting(Velmora2000,Default_saver,Name,)", "FindFirstFile()"}));
 }
 
-TEST(NotifyTimer, LaunchesTheFallbackOnlyWhenTheLookupYieldsTheStoredName) {
+TEST(FallbackSaver, LaunchesTheFallbackOnlyWhenTheLookupYieldsTheStoredName) {
     struct Case {
         const char* name;
         std::string fullPath, storedName;
@@ -82,7 +83,7 @@ TEST(NotifyTimer, LaunchesTheFallbackOnlyWhenTheLookupYieldsTheStoredName) {
     }
 }
 
-TEST(NotifyTimer, ARunningFallbackIsNotLaunchedAgainAndSettingsAreReadAtEveryTick) {
+TEST(FallbackSaver, ARunningFallbackIsNotLaunchedAgainAndSettingsAreReadAtEveryTick) {
     Board b;
     b.saver("/s/Star.scr", "Star.scr");
     b.platform.files = {{"/s/Star.scr", "Star.scr"}, {"/s/Pipes.scr", "Pipes.scr"}};
@@ -96,7 +97,7 @@ TEST(NotifyTimer, ARunningFallbackIsNotLaunchedAgainAndSettingsAreReadAtEveryTic
     EXPECT_EQ(b.platform.launches[1].program, "/s/Pipes.scr");
 }
 
-TEST(NotifyTimer, AFallbackThatCannotStartIsTriedAgainWithoutEndingTheBoard) {
+TEST(FallbackSaver, AFallbackThatCannotStartIsTriedAgainWithoutEndingTheBoard) {
     Board b;
     b.saver("/s/Star.scr", "Star.scr");
     b.platform.files = {{"/s/Star.scr", "Star.scr"}};
@@ -107,7 +108,7 @@ TEST(NotifyTimer, AFallbackThatCannotStartIsTriedAgainWithoutEndingTheBoard) {
     EXPECT_FALSE(b.app.mainWindow()->unloaded());
 }
 
-TEST(NotifyTimer, NoTickIsServedWhileTheBoxIsOpen) {
+TEST(EchoWatch, NoTickIsServedWhileTheBoxIsOpen) {
     Board b;
     b.saver("/s/Star.scr", "Star.scr");
     b.platform.files = {{"/s/Star.scr", "Star.scr"}};
@@ -125,7 +126,7 @@ TEST(NotifyTimer, NoTickIsServedWhileTheBoxIsOpen) {
     EXPECT_FALSE(b.echoFlag());
 }
 
-TEST(NotifyTimer, AnUnloadWhileTheBoxIsOpenEndsTheTick) {
+TEST(EchoWatch, AnUnloadWhileTheBoxIsOpenEndsTheTick) {
     Board b;
     b.echo();
     b.platform.duringMessageBox = [&] {
