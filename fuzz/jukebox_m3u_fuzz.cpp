@@ -17,8 +17,8 @@
 
 #include "link/field_splitter.h"
 #include "link/link_protocol.h"
-#include "m3u.h"
-#include "messages.h"
+#include "playlist/m3u.h"
+#include "serve/messages.h"
 
 using namespace velmora;
 namespace fs = std::filesystem;

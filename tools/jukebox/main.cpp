@@ -12,16 +12,16 @@
 #include <asio/io_context.hpp>
 #include <asio/signal_set.hpp>
 
-#include "demo.h"
 #include "encoding.h"
-#include "m3u.h"
-#include "mpd_bridge.h"
+#include "mpd/mpd_bridge.h"
+#include "playlist/demo.h"
+#include "playlist/m3u.h"
 #ifdef VELMORA_MPRIS
 #include "mpris/mpris_bridge.h"
 #endif
 #include "options.h"
-#include "server.h"
-#include "transcript.h"
+#include "serve/server.h"
+#include "serve/transcript.h"
 
 using namespace velmora::jukebox;
 

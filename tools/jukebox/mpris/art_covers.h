@@ -17,7 +17,7 @@
 
 #include <asio/io_context.hpp>
 
-#include "cover_cache.h"
+#include "covers/cover_cache.h"
 #include "mpris/http_fetcher.h"
 
 namespace velmora::jukebox::mpris {

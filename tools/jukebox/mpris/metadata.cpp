@@ -6,7 +6,7 @@
 
 #include "encoding.h"
 #include "link/link_protocol.h"
-#include "messages.h"
+#include "serve/messages.h"
 
 namespace velmora::jukebox::mpris {
 

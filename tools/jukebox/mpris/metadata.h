@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "mpris/value.h"
-#include "track.h"
+#include "serve/track.h"
 
 namespace velmora::jukebox::mpris {
 

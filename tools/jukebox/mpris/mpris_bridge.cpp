@@ -5,7 +5,7 @@
 
 #include <systemd/sd-bus.h>
 
-#include "messages.h"
+#include "serve/messages.h"
 
 namespace velmora::jukebox::mpris {
 

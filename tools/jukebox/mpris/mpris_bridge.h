@@ -19,13 +19,13 @@
 #include <asio/io_context.hpp>
 #include <asio/steady_timer.hpp>
 
-#include "cover_cache.h"
+#include "covers/cover_cache.h"
 #include "mpris/art_covers.h"
 #include "mpris/bus.h"
 #include "mpris/metadata.h"
 #include "mpris/position_clock.h"
-#include "now_playing.h"
-#include "now_playing_news.h"
+#include "serve/now_playing.h"
+#include "serve/now_playing_news.h"
 
 namespace velmora::jukebox::mpris {
 

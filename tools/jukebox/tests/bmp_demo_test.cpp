@@ -5,10 +5,10 @@
 #include <iterator>
 #include <set>
 
-#include "bmp.h"
-#include "demo.h"
 #include "encoding.h"
-#include "messages.h"
+#include "playlist/bmp.h"
+#include "playlist/demo.h"
+#include "serve/messages.h"
 #include "temp_folder.h"
 
 namespace velmora::jukebox {

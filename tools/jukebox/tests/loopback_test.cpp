@@ -6,10 +6,10 @@
 
 #include "board_fields.h"
 #include "loopback_client.h"
-#include "messages.h"
-#include "server.h"
+#include "serve/messages.h"
+#include "serve/server.h"
+#include "serve/transcript.h"
 #include "temp_folder.h"
-#include "transcript.h"
 
 namespace velmora::jukebox {
 namespace {

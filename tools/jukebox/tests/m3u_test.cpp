@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "m3u.h"
+#include "playlist/m3u.h"
 
 #include <gtest/gtest.h>
 

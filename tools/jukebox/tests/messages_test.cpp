@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "messages.h"
+#include "serve/messages.h"
 
 #include <gtest/gtest.h>
 

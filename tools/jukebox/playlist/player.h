@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "now_playing.h"
-#include "track.h"
+#include "serve/now_playing.h"
+#include "serve/track.h"
 
 namespace velmora::jukebox {
 

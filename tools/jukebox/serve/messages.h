@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "track.h"
+#include "serve/track.h"
 
 namespace velmora::jukebox {
 

@@ -4,8 +4,8 @@
 
 #include <filesystem>
 
-#include "bmp.h"
-#include "track.h"
+#include "playlist/bmp.h"
+#include "serve/track.h"
 
 namespace velmora::jukebox {
 

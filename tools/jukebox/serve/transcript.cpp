@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "transcript.h"
+#include "serve/transcript.h"
 
 #include <chrono>
 #include <cstdio>

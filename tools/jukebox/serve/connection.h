@@ -15,8 +15,8 @@
 #include <asio/ip/tcp.hpp>
 #include <asio/steady_timer.hpp>
 
-#include "conversation.h"
 #include "link/link_protocol.h"
+#include "serve/conversation.h"
 
 namespace velmora::jukebox {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "mpd_connection.h"
+#include "mpd/mpd_connection.h"
 
 #include <asio/post.hpp>
 #include <asio/write.hpp>

@@ -18,11 +18,11 @@
 #include <asio/io_context.hpp>
 #include <asio/steady_timer.hpp>
 
-#include "cover_cache.h"
-#include "mpd_connection.h"
-#include "mpd_protocol.h"
-#include "now_playing.h"
-#include "now_playing_news.h"
+#include "covers/cover_cache.h"
+#include "mpd/mpd_connection.h"
+#include "mpd/mpd_protocol.h"
+#include "serve/now_playing.h"
+#include "serve/now_playing_news.h"
 
 namespace velmora::jukebox {
 

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "track.h"
+#include "serve/track.h"
 
 namespace velmora::jukebox {
 

@@ -17,7 +17,7 @@
 #include <asio/ip/tcp.hpp>
 #include <asio/steady_timer.hpp>
 
-#include "mpd_protocol.h"
+#include "mpd/mpd_protocol.h"
 
 namespace velmora::jukebox {
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "now_playing.h"
+#include "serve/now_playing.h"
 
 namespace velmora::jukebox {
 

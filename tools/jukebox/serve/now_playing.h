@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "track.h"
+#include "serve/track.h"
 
 namespace velmora::jukebox {
 

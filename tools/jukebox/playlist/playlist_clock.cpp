@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "playlist_clock.h"
+#include "playlist/playlist_clock.h"
 
 #include <algorithm>
 

@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "track.h"
+#include "serve/track.h"
 
 namespace velmora::jukebox {
 

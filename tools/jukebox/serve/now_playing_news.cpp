@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "now_playing_news.h"
+#include "serve/now_playing_news.h"
 
-#include "messages.h"
+#include "serve/messages.h"
 
 namespace velmora::jukebox {
 

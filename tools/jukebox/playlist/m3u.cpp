@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "m3u.h"
+#include "playlist/m3u.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,8 +11,8 @@
 
 #include "encoding.h"
 #include "link/link_protocol.h"
-#include "messages.h"
 #include "platform/whole_number.h"
+#include "serve/messages.h"
 
 namespace velmora::jukebox {
 

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
-#include "server.h"
+#include "serve/server.h"
 
 #include <algorithm>
 
 #include <asio/ip/address.hpp>
 #include <asio/write.hpp>
 
-#include "transcript.h"
+#include "serve/transcript.h"
 
 namespace velmora::jukebox {
 

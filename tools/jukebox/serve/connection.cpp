@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
-#include "connection.h"
+#include "serve/connection.h"
 
 #include <chrono>
 
 #include <asio/write.hpp>
 
-#include "transcript.h"
+#include "serve/transcript.h"
 
 namespace velmora::jukebox {
 

@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: MIT
-#include "cover_cache.h"
+#include "covers/cover_cache.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <system_error>
 #include <vector>
 
-#include "bmp.h"
 #include "encoding.h"
 #include "platform/raster_kinds.h"
+#include "playlist/bmp.h"
 
 namespace velmora::jukebox {
 

@@ -6,11 +6,11 @@
 #  2. the bridge idle for IDLE_SECONDS with MPD paused: CPU and resident memory;
 #  3. BOARDS board-side clients while MPD plays, FANOUT_SECONDS: each time message's delay after
 #     the first client got it (99th percentile), and the bridge's CPU.
-#   tools/jukebox/mpd_figures.sh PATH/TO/velmora-jukebox
+#   tools/jukebox/mpd/mpd_figures.sh PATH/TO/velmora-jukebox
 set -euo pipefail
 jukebox=$1
 here=$(cd "$(dirname "$0")" && pwd)
-e2e=$here/../../tests/e2e
+e2e=$here/../../../tests/e2e
 source "$e2e/mpd_server.sh"
 RUNS=${RUNS:-200} IDLE_SECONDS=${IDLE_SECONDS:-60} BOARDS=${BOARDS:-200}
 FANOUT_SECONDS=${FANOUT_SECONDS:-30}

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "bmp.h"
+#include "playlist/bmp.h"
 
 #include <fstream>
 #include <random>

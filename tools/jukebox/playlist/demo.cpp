@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "demo.h"
+#include "playlist/demo.h"
 
 #include <algorithm>
 #include <array>

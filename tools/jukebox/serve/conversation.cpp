@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "conversation.h"
+#include "serve/conversation.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -7,8 +7,8 @@
 #include "encoding.h"
 #include "link/link_protocol.h"
 #include "link/messages.h"
-#include "messages.h"
-#include "now_playing.h"
+#include "serve/messages.h"
+#include "serve/now_playing.h"
 
 namespace velmora::jukebox {
 

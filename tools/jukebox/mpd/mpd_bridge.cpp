@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
-#include "mpd_bridge.h"
+#include "mpd/mpd_bridge.h"
 
 #include <algorithm>
 #include <cmath>
 
 #include "encoding.h"
-#include "messages.h"
 #include "platform/whole_number.h"
+#include "serve/messages.h"
 
 namespace velmora::jukebox {
 
