@@ -12,7 +12,7 @@
 #include <asio/io_context.hpp>
 #include <asio/signal_set.hpp>
 
-#include "encoding.h"
+#include "common/encoding.h"
 #include "mpd/mpd_bridge.h"
 #include "playlist/demo.h"
 #include "playlist/m3u.h"

@@ -6,9 +6,9 @@
 #include <system_error>
 #include <vector>
 
-#include "encoding.h"
+#include "common/bmp.h"
+#include "common/encoding.h"
 #include "platform/raster_kinds.h"
-#include "playlist/bmp.h"
 
 namespace velmora::jukebox {
 

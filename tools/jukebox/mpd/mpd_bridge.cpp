@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "encoding.h"
+#include "common/encoding.h"
+#include "common/messages.h"
 #include "platform/whole_number.h"
-#include "serve/messages.h"
 
 namespace velmora::jukebox {
 

@@ -18,10 +18,10 @@
 #include <asio/io_context.hpp>
 #include <asio/steady_timer.hpp>
 
+#include "common/now_playing.h"
 #include "covers/cover_cache.h"
 #include "mpd/mpd_connection.h"
 #include "mpd/mpd_protocol.h"
-#include "serve/now_playing.h"
 #include "serve/now_playing_news.h"
 
 namespace velmora::jukebox {

@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "serve/track.h"
+#include "common/track.h"
 
 namespace velmora::jukebox {
 

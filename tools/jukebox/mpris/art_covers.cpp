@@ -5,7 +5,7 @@
 #include <fstream>
 #include <system_error>
 
-#include "encoding.h"
+#include "common/encoding.h"
 #include "mpris/metadata.h"
 #include "platform/raster_kinds.h"
 

@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "encoding.h"
+#include "common/encoding.h"
+#include "common/messages.h"
 #include "link/link_protocol.h"
-#include "serve/messages.h"
 
 namespace velmora::jukebox::mpris {
 

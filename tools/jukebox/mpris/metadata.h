@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/track.h"
 #include "mpris/value.h"
-#include "serve/track.h"
 
 namespace velmora::jukebox::mpris {
 

@@ -5,7 +5,7 @@
 
 #include <systemd/sd-bus.h>
 
-#include "serve/messages.h"
+#include "common/messages.h"
 
 namespace velmora::jukebox::mpris {
 

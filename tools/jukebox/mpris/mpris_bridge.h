@@ -19,12 +19,12 @@
 #include <asio/io_context.hpp>
 #include <asio/steady_timer.hpp>
 
+#include "common/now_playing.h"
 #include "covers/cover_cache.h"
 #include "mpris/art_covers.h"
 #include "mpris/bus.h"
 #include "mpris/metadata.h"
 #include "mpris/position_clock.h"
-#include "serve/now_playing.h"
 #include "serve/now_playing_news.h"
 
 namespace velmora::jukebox::mpris {

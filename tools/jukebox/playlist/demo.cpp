@@ -9,7 +9,7 @@
 #include <string>
 #include <system_error>
 
-#include "encoding.h"
+#include "common/encoding.h"
 
 namespace velmora::jukebox {
 

@@ -4,8 +4,8 @@
 
 #include <filesystem>
 
-#include "playlist/bmp.h"
-#include "serve/track.h"
+#include "common/bmp.h"
+#include "common/track.h"
 
 namespace velmora::jukebox {
 

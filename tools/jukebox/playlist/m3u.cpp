@@ -9,10 +9,10 @@
 #include <optional>
 #include <system_error>
 
-#include "encoding.h"
+#include "common/encoding.h"
+#include "common/messages.h"
 #include "link/link_protocol.h"
 #include "platform/whole_number.h"
-#include "serve/messages.h"
 
 namespace velmora::jukebox {
 

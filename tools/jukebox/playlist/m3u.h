@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "serve/track.h"
+#include "common/track.h"
 
 namespace velmora::jukebox {
 

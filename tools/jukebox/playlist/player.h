@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "serve/now_playing.h"
-#include "serve/track.h"
+#include "common/now_playing.h"
+#include "common/track.h"
 
 namespace velmora::jukebox {
 

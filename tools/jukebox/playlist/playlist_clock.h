@@ -8,8 +8,8 @@
 #include <asio/io_context.hpp>
 #include <asio/steady_timer.hpp>
 
+#include "common/now_playing.h"
 #include "playlist/player.h"
-#include "serve/now_playing.h"
 
 namespace velmora::jukebox {
 

@@ -4,11 +4,11 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "encoding.h"
+#include "common/encoding.h"
+#include "common/messages.h"
+#include "common/now_playing.h"
 #include "link/link_protocol.h"
 #include "link/messages.h"
-#include "serve/messages.h"
-#include "serve/now_playing.h"
 
 namespace velmora::jukebox {
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "serve/now_playing_news.h"
 
-#include "serve/messages.h"
+#include "common/messages.h"
 
 namespace velmora::jukebox {
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "serve/now_playing.h"
+#include "common/now_playing.h"
 
 namespace velmora::jukebox {
 

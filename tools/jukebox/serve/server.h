@@ -14,9 +14,9 @@
 #include <asio/ip/tcp.hpp>
 #include <asio/steady_timer.hpp>
 
+#include "common/now_playing.h"
 #include "playlist/playlist_clock.h"
 #include "serve/connection.h"
-#include "serve/now_playing.h"
 
 namespace velmora::jukebox {
 

@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "encoding.h"
+#include "common/encoding.h"
 
 namespace velmora::jukebox {
 

@@ -5,10 +5,10 @@
 #include <iterator>
 #include <set>
 
-#include "encoding.h"
-#include "playlist/bmp.h"
+#include "common/bmp.h"
+#include "common/encoding.h"
+#include "common/messages.h"
 #include "playlist/demo.h"
-#include "serve/messages.h"
 #include "temp_folder.h"
 
 namespace velmora::jukebox {

@@ -5,8 +5,8 @@
 #include <fstream>
 
 #include "board_fields.h"
+#include "common/messages.h"
 #include "loopback_client.h"
-#include "serve/messages.h"
 #include "serve/server.h"
 #include "serve/transcript.h"
 #include "temp_folder.h"

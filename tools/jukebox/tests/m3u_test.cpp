@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "encoding.h"
+#include "common/encoding.h"
 #include "error_text.h"
 #include "temp_folder.h"
 

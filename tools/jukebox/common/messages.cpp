@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "serve/messages.h"
+#include "common/messages.h"
 
 #include <algorithm>
 
-#include "encoding.h"
+#include "common/encoding.h"
 #include "link/link_protocol.h"
 #include "link/messages.h"
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "serve/track.h"
+#include "common/track.h"
 
 namespace velmora::jukebox {
 

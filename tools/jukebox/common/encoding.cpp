@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "encoding.h"
+#include "common/encoding.h"
 
 #include <array>
 #include <cstdint>

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "serve/track.h"
+#include "common/track.h"
 
 namespace velmora::jukebox {
 

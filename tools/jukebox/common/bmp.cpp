@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
-#include "playlist/bmp.h"
+#include "common/bmp.h"
 
 #include <fstream>
 #include <random>
 #include <stdexcept>
 #include <system_error>
 
-#include "encoding.h"
+#include "common/encoding.h"
 
 namespace velmora::jukebox {
 
