@@ -5,8 +5,6 @@
 
 #include <systemd/sd-bus.h>
 
-#include "common/messages.h"
-
 namespace velmora::jukebox::mpris {
 
 namespace {
