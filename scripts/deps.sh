@@ -23,6 +23,7 @@ packages=(
   mpd mpc sox libsox-fmt-base flac vorbis-tools
   # velmora-jukebox --mpris: sd-bus, libcurl for covers over HTTP; desktop players for its tests
   libsystemd-dev libcurl4-openssl-dev mpv mpv-mpris vlc-bin vlc-plugin-base
+  systemd curl  # the MPRIS tests drive players with busctl and wait for a web server with curl
   "$@"
 )
 
