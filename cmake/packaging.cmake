@@ -74,8 +74,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # What no library pulls in: the board's font (Arial's metrics) draws every text.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation")
 # On Wayland the board runs on Qt's Wayland platform; names in Chinese, Japanese or Korean take
-# their glyphs from the CJK font through the system's font fallback.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, fonts-noto-cjk")
+# their glyphs from the CJK font through the system's font fallback; velmora-jukebox --mpris loads
+# libcurl for covers over HTTP.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, fonts-noto-cjk, libcurl4")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver, mpd")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

@@ -10,9 +10,9 @@
 #include <string>
 #include <string_view>
 
-#include "conversation.h"
 #include "link/link_protocol.h"
-#include "player.h"
+#include "playlist/player.h"
+#include "serve/conversation.h"
 
 using namespace velmora;
 using jukebox::Conversation;

@@ -15,10 +15,10 @@
 #include <string>
 #include <string_view>
 
+#include "common/messages.h"
 #include "link/field_splitter.h"
 #include "link/link_protocol.h"
-#include "m3u.h"
-#include "messages.h"
+#include "playlist/m3u.h"
 
 using namespace velmora;
 namespace fs = std::filesystem;

@@ -63,22 +63,7 @@ else
 fi
 board_pid=$!
 
-mark=0
-set_mark() { mark=$(wc -l <"$log"); }
-since_mark() { tail -n +$((mark + 1)) "$log" | sed -E 's/^[^ ]+ #[0-9]+ //'; }
-wait_for() {  # seconds, extended regex over the transcript since the mark
-    local deadline=$((SECONDS + $1))
-    until since_mark | grep -qE "$2"; do
-        [ $SECONDS -lt $deadline ] || return 1
-        sleep 0.1
-    done
-}
-# The fields of the last message of a kind since the mark, one per line.
-last_fields() { since_mark | grep -E "^> MSG cdjr $1\[" | tail -n 1 | python3 -c '
-import sys
-line = sys.stdin.read().rstrip("\n")
-body = line[line.index("[") + 2:].removesuffix("\"]")
-print("\n".join(body.split("\",\"")))'; }
+source "$here/transcript_marks.sh"
 # What the board should show as next title: MPD's queued song, its quotes as the board gets them.
 queued_title() {
     local title

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // velmora-jukebox: the other end of the board's link. Plays a playlist (the demo discs or an M3U
-// file) in real time, or follows an MPD server, and answers every board that connects.
+// file) in real time, or follows an MPD server or the desktop's players, and answers every board
+// that connects.
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
@@ -11,13 +12,16 @@
 #include <asio/io_context.hpp>
 #include <asio/signal_set.hpp>
 
-#include "demo.h"
-#include "encoding.h"
-#include "m3u.h"
-#include "mpd_bridge.h"
+#include "common/encoding.h"
+#include "mpd/mpd_bridge.h"
+#include "playlist/demo.h"
+#include "playlist/m3u.h"
+#ifdef VELMORA_MPRIS
+#include "mpris/mpris_bridge.h"
+#endif
 #include "options.h"
-#include "server.h"
-#include "transcript.h"
+#include "serve/server.h"
+#include "serve/transcript.h"
 
 using namespace velmora::jukebox;
 
@@ -40,12 +44,26 @@ std::string describe(const asio::ip::tcp::endpoint& endpoint) {
     return host + ":" + std::to_string(endpoint.port());
 }
 
+ServerConfig serverConfig(const Options& options, std::string_view mode) {
+    ServerConfig config;
+    config.host = options.host;
+    config.port = options.port;
+    config.maxClients = options.maxClients;
+    config.description = std::string(kName) + " " + std::string(mode);
+    return config;
+}
+
+std::filesystem::path coverFolder(const Options& options) {
+    return options.coverDir.empty() ? demoCoverFolder() / "covers" : pathFromUtf8(options.coverDir);
+}
+
 // Runs until SIGINT or SIGTERM stops it.
-void serve(asio::io_context& io, Server& server, MpdBridge* bridge = nullptr) {
+template <class Source = MpdBridge>
+void serve(asio::io_context& io, Server& server, Source* source = nullptr) {
     asio::signal_set signals(io, SIGINT, SIGTERM);
     signals.async_wait([&](const std::error_code& error, int) {
         if (error) return;
-        if (bridge) bridge->stop();
+        if (source) source->stop();
         server.stop();
     });
     io.run();
@@ -61,8 +79,7 @@ int followMpd(const Options& options) {
         std::cerr << kName << ": " << error.what() << '\n';
         return 2;
     }
-    bridgeConfig.coverFolder =
-        options.coverDir.empty() ? demoCoverFolder() / "covers" : pathFromUtf8(options.coverDir);
+    bridgeConfig.coverFolder = coverFolder(options);
     bridgeConfig.coverPrefix = options.coverPathAs;
     try {
         std::unique_ptr<Transcript> transcript;
@@ -72,12 +89,7 @@ int followMpd(const Options& options) {
         MpdBridge bridge(io, bridgeConfig, [](const std::string& line) {
             std::cerr << kName << ": " << line << std::endl;
         });
-        ServerConfig config;
-        config.host = options.host;
-        config.port = options.port;
-        config.maxClients = options.maxClients;
-        config.description = std::string(kName) + " mpd";
-        Server server(io, bridge, config, transcript.get());
+        Server server(io, bridge, serverConfig(options, "mpd"), transcript.get());
         std::cout << kName << ": listening on " << describe(server.endpoint())
                   << ", following MPD at " << bridgeConfig.address.describe() << std::endl;
         bridge.start(server);
@@ -87,6 +99,52 @@ int followMpd(const Options& options) {
         std::cerr << kName << ": " << error.what() << '\n';
         return 1;
     }
+}
+
+int followMpris(const Options& options) {
+#ifdef VELMORA_MPRIS
+    mpris::MprisBridgeConfig bridgeConfig;
+    bridgeConfig.player = *options.mpris;
+    bridgeConfig.coverFolder = coverFolder(options);
+    bridgeConfig.coverPrefix = options.coverPathAs;
+    try {
+        std::unique_ptr<Transcript> transcript;
+        if (!options.transcript.empty())
+            transcript = std::make_unique<Transcript>(pathFromUtf8(options.transcript));
+        asio::io_context io;
+        int status = 0;
+        Server* serving = nullptr;
+        mpris::MprisBridge bridge(
+            io, bridgeConfig,
+            [](const std::string& line) { std::cerr << kName << ": " << line << std::endl; },
+            [&] {
+                status = 1;
+                if (serving) serving->stop();
+            });
+        Server server(io, bridge, serverConfig(options, "mpris"), transcript.get());
+        serving = &server;
+        std::cout << kName << ": listening on " << describe(server.endpoint()) << ", following "
+                  << (bridgeConfig.player.empty() ? "the desktop's players"
+                                                  : "org.mpris.MediaPlayer2." + bridgeConfig.player)
+                  << std::endl;
+        bridge.start(server);
+        serve(io, server, &bridge);
+        return status;
+    } catch (const mpris::NoSessionBus& error) {
+        std::cerr << kName << ": --mpris follows the players on your desktop session's bus, and "
+                  << error.what() << " (DBUS_SESSION_BUS_ADDRESS is not set or names no bus)\n";
+        return 2;
+    } catch (const std::exception& error) {
+        std::cerr << kName << ": " << error.what() << '\n';
+        return 1;
+    }
+#else
+    (void)options;
+    std::cerr << kName
+              << ": --mpris follows the media players of a Linux desktop (MPRIS on its "
+                 "session bus); there is none here\n";
+    return 2;
+#endif
 }
 
 }  // namespace
@@ -106,6 +164,7 @@ int main(int argc, char** argv) {
     }
 
     if (options.mpd) return followMpd(options);
+    if (options.mpris) return followMpris(options);
     try {
         Playlist playlist = loadPlaylist(options);
         const std::size_t tracks = playlist.size();

@@ -69,14 +69,15 @@ Options parseOptions(std::span<const std::string_view> args) {
             options.maxClients = parseClients(value());
         else if (name == "--speed")
             options.speed = parseSpeed(value());
-        else if (name == "--mpd") {
-            // The address is optional: a following option or nothing means MPD_HOST.
+        else if (name == "--mpd" || name == "--mpris") {
+            // The value is optional: a following option or nothing means the default.
+            auto& target = name == "--mpd" ? options.mpd : options.mpris;
             if (inlineValue)
-                options.mpd = std::string(*inlineValue);
+                target = std::string(*inlineValue);
             else if (i + 1 < args.size() && !args[i + 1].starts_with("-"))
-                options.mpd = std::string(args[++i]);
+                target = std::string(args[++i]);
             else
-                options.mpd = std::string();
+                target = std::string();
         } else if (name == "--cover-dir")
             options.coverDir = value();
         else if (name == "--cover-path-as")
@@ -88,22 +89,25 @@ Options parseOptions(std::span<const std::string_view> args) {
     }
     if (options.help) return options;
     if (options.host.empty()) throw UsageError("--host needs a value");
-    const int modes =
-        int(options.demo) + int(!options.playlist.empty()) + int(options.mpd.has_value());
-    if (modes > 1) throw UsageError("choose one of --demo, --playlist and --mpd");
-    if (modes == 0) throw UsageError("choose --demo, --playlist FILE or --mpd [HOST[:PORT]]");
-    if (!options.mpd && (!options.coverDir.empty() || !options.coverPathAs.empty()))
-        throw UsageError("--cover-dir and --cover-path-as go with --mpd");
+    const int modes = int(options.demo) + int(!options.playlist.empty()) +
+                      int(options.mpd.has_value()) + int(options.mpris.has_value());
+    if (modes > 1) throw UsageError("choose one of --demo, --playlist, --mpd and --mpris");
+    if (modes == 0)
+        throw UsageError("choose --demo, --playlist FILE, --mpd [HOST[:PORT]] or --mpris [PLAYER]");
+    if (!options.mpd && !options.mpris &&
+        (!options.coverDir.empty() || !options.coverPathAs.empty()))
+        throw UsageError("--cover-dir and --cover-path-as go with --mpd or --mpris");
     if (!options.coverPathAs.empty() && options.coverDir.empty())
         throw UsageError("--cover-path-as needs --cover-dir");
     return options;
 }
 
 std::string usage() {
-    return R"(Usage: velmora-jukebox (--demo | --playlist FILE.m3u | --mpd [HOST[:PORT]]) [options]
+    return R"(Usage: velmora-jukebox (--demo | --playlist FILE.m3u | --mpd [HOST[:PORT]] |
+                       --mpris [PLAYER]) [options]
 
-Plays a jukebox's playlist in real time, or follows an MPD server, and tells every
-connected Velmora2000 board what is playing.
+Plays a jukebox's playlist in real time, or follows an MPD server or the desktop's
+media players, and tells every connected Velmora2000 board what is playing.
 
   --demo              play the built-in discs, with generated covers
   --playlist FILE     play an M3U playlist (#EXTINF length and "Artist - Title",
@@ -111,7 +115,9 @@ connected Velmora2000 board what is playing.
   --mpd [ADDRESS]     follow an MPD server: [PASSWORD@]HOST[:PORT], [IPv6]:PORT or a
                       socket path; without ADDRESS, MPD_HOST and MPD_PORT as MPD's
                       clients read them, else localhost:6600
-  --cover-dir DIR     write MPD covers into DIR (default: the user's cache folder)
+  --mpris [PLAYER]    follow the desktop's media players (MPRIS, Linux): the one that
+                      plays; with PLAYER only org.mpris.MediaPlayer2.PLAYER (e.g. vlc)
+  --cover-dir DIR     write covers into DIR (default: the user's cache folder)
   --cover-path-as P   send boards P + the cover's file name instead of its path here
                       (for a folder that other machines open as P, e.g. \\pc\covers\)
   --host ADDRESS      address to listen on (default 127.0.0.1)

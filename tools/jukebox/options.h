@@ -15,10 +15,11 @@ struct Options {
     std::string host = "127.0.0.1";
     std::uint16_t port = 47321;
     bool demo = false;
-    std::string playlist;            // an M3U file, when not the demo
-    std::optional<std::string> mpd;  // follow an MPD server; empty: from MPD_HOST / MPD_PORT
-    std::string coverDir;            // where MPD covers are written; empty: the user's cache
-    std::string coverPathAs;         // what boards are sent instead of the folder's own path
+    std::string playlist;              // an M3U file, when not the demo
+    std::optional<std::string> mpd;    // follow an MPD server; empty: from MPD_HOST / MPD_PORT
+    std::optional<std::string> mpris;  // follow desktop players; a name: only that player
+    std::string coverDir;              // where MPD covers are written; empty: the user's cache
+    std::string coverPathAs;           // what boards are sent instead of the folder's own path
     double speed = 1.0;
     std::size_t maxClients = 64;
     std::string transcript;  // empty: none

@@ -5,10 +5,10 @@
 #include <iterator>
 #include <set>
 
-#include "bmp.h"
-#include "demo.h"
-#include "encoding.h"
-#include "messages.h"
+#include "common/bmp.h"
+#include "common/encoding.h"
+#include "common/messages.h"
+#include "playlist/demo.h"
 #include "temp_folder.h"
 
 namespace velmora::jukebox {

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "conversation.h"
+#include "serve/conversation.h"
 
 #include <gtest/gtest.h>
 
-#include "player.h"
+#include "playlist/player.h"
 
 namespace velmora::jukebox {
 namespace {

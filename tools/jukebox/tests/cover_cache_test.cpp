@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "cover_cache.h"
+#include "covers/cover_cache.h"
 
 #include <gtest/gtest.h>
 

@@ -5,11 +5,11 @@
 #include <fstream>
 
 #include "board_fields.h"
+#include "common/messages.h"
 #include "loopback_client.h"
-#include "messages.h"
-#include "server.h"
+#include "serve/server.h"
+#include "serve/transcript.h"
 #include "temp_folder.h"
-#include "transcript.h"
 
 namespace velmora::jukebox {
 namespace {

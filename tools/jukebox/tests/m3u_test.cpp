@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "m3u.h"
+#include "playlist/m3u.h"
 
 #include <gtest/gtest.h>
 
-#include "encoding.h"
+#include "common/encoding.h"
 #include "error_text.h"
 #include "temp_folder.h"
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "messages.h"
+#include "common/messages.h"
 
 #include <gtest/gtest.h>
 

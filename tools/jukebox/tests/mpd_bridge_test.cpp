@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The bridge against a stand-in MPD on loopback that answers badly before it answers well.
-#include "mpd_bridge.h"
+#include "mpd/mpd_bridge.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <asio/write.hpp>
 
 #include "loopback_client.h"
-#include "server.h"
+#include "serve/server.h"
 #include "temp_folder.h"
 
 namespace velmora::jukebox {

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "mpd_protocol.h"
+#include "mpd/mpd_protocol.h"
 
 #include <gtest/gtest.h>
 

@@ -40,6 +40,8 @@ TEST(Options, ReadsEveryOptionInBothSpellings) {
     EXPECT_EQ(mpd.mpd, "[::1]:6600");
     EXPECT_EQ(mpd.coverDir, "/srv/covers");
     EXPECT_EQ(mpd.coverPathAs, "\\\\pc\\covers\\");
+    EXPECT_EQ(parse({"--mpris", "--port", "1"}).mpris, "");
+    EXPECT_EQ(parse({"--mpris", "vlc", "--cover-dir", "c"}).mpris, "vlc");
 
     EXPECT_TRUE(parse({"--help"}).help);
     EXPECT_TRUE(parse({"-h"}).help);
@@ -47,8 +49,9 @@ TEST(Options, ReadsEveryOptionInBothSpellings) {
 
 TEST(Options, MistakesAreExplained) {
     const std::pair<std::vector<std::string_view>, const char*> cases[] = {
-        {{}, "choose --demo, --playlist FILE or --mpd"},
-        {{"--demo", "--playlist", "a.m3u"}, "choose one of --demo, --playlist and --mpd"},
+        {{}, "choose --demo, --playlist FILE, --mpd [HOST[:PORT]] or --mpris"},
+        {{"--demo", "--playlist", "a.m3u"}, "choose one of --demo, --playlist, --mpd and --mpris"},
+        {{"--mpris", "--mpd"}, "choose one of"},
         {{"--mpd", "--demo"}, "choose one of"},
         {{"--demo", "--cover-dir", "x"}, "--cover-dir and --cover-path-as go with --mpd"},
         {{"--mpd", "--cover-path-as", "x"}, "--cover-path-as needs --cover-dir"},

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "player.h"
+#include "playlist/player.h"
 
 #include <gtest/gtest.h>
 

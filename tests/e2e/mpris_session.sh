@@ -1,0 +1,32 @@
+# SPDX-License-Identifier: MIT
+# Sourced by the MPRIS tests and figures, after "set -euo pipefail".
+#   in_own_session "$@"   runs the script again under a session bus of its own, so that no player
+#                         of the machine takes part (once)
+#   pids+=($!)            processes ended, last first, when the script ends; then $work goes
+#   fail MESSAGE          says why, shows the logs in $work and keeps it; pass MESSAGE counts
+#   free_port             a free TCP port on loopback
+#   mpv_plugin            the mpv-mpris plugin's path
+in_own_session() {
+    [ -n "${VELMORA_MPRIS_SESSION:-}" ] && return 0
+    VELMORA_MPRIS_SESSION=1 exec dbus-run-session -- "$0" "$@"
+}
+pids=()
+passed=0
+cleanup() {
+    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    [ -n "${work:-}" ] || return 0
+    if [ "${keep:-0}" = 1 ]; then echo "kept $work"; else rm -rf "$work"; fi
+}
+trap cleanup EXIT
+fail() {
+    echo "FAIL: $*"
+    for f in "$work"/*.log; do echo "--- $f"; tail -n 30 "$f"; done
+    keep=1
+    exit 1
+}
+pass() { passed=$((passed + 1)); echo "PASS $*"; }
+free_port() {
+    python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+}
+mpv_plugin() { dpkg -L mpv-mpris | grep -m 1 '/mpris\.so$'; }

@@ -1,0 +1,282 @@
+// SPDX-License-Identifier: MIT
+#include "mpris/bus.h"
+
+#include <poll.h>
+#include <time.h>
+
+#include <cerrno>
+#include <cstring>
+#include <limits>
+
+#include <systemd/sd-bus.h>
+#include <asio/post.hpp>
+
+namespace velmora::jukebox::mpris {
+
+namespace {
+
+// A data: cover of 16 MiB is about 22 MB of base64; nothing a player says is longer.
+constexpr std::size_t kMaxStringBytes = 24 * 1024 * 1024;
+constexpr std::size_t kMaxArrayElements = 100000;
+constexpr std::uint64_t kCallTimeoutUs = 5 * 1000 * 1000;
+
+// The handler behind a slot lives as long as the slot: sd-bus frees it with the slot.
+int dispatch(sd_bus_message* message, void* userdata, sd_bus_error*) {
+    try {
+        Message wrapped(message);
+        (*static_cast<Bus::Handler*>(userdata))(wrapped);
+    } catch (const std::exception&) {
+        // A handler that cannot finish (out of memory) loses this message, not the service.
+    }
+    return 0;
+}
+
+void freeHandler(void* userdata) {
+    delete static_cast<Bus::Handler*>(userdata);
+}
+
+void adopt(sd_bus_slot* slot) {
+    sd_bus_slot_set_destroy_callback(slot, freeHandler);
+    sd_bus_slot_set_floating(slot, 1);
+}
+
+template <class Raw, class Stored>
+bool readBasic(sd_bus_message* m, char type, Value& out) {
+    Raw raw{};
+    if (sd_bus_message_read_basic(m, type, &raw) < 0) return false;
+    out = Value(Stored(raw));
+    return true;
+}
+
+bool readInto(sd_bus_message* m, Value& out, int depth) {
+    char type = 0;
+    const char* contents = nullptr;
+    if (depth > 64 || sd_bus_message_peek_type(m, &type, &contents) <= 0) return false;
+    switch (type) {
+        case SD_BUS_TYPE_BYTE:
+            return readBasic<std::uint8_t, std::uint64_t>(m, type, out);
+        case SD_BUS_TYPE_BOOLEAN:
+            return readBasic<int, bool>(m, type, out);
+        case SD_BUS_TYPE_INT16:
+            return readBasic<std::int16_t, std::int64_t>(m, type, out);
+        case SD_BUS_TYPE_UINT16:
+            return readBasic<std::uint16_t, std::uint64_t>(m, type, out);
+        case SD_BUS_TYPE_INT32:
+            return readBasic<std::int32_t, std::int64_t>(m, type, out);
+        case SD_BUS_TYPE_UINT32:
+            return readBasic<std::uint32_t, std::uint64_t>(m, type, out);
+        case SD_BUS_TYPE_INT64:
+            return readBasic<std::int64_t, std::int64_t>(m, type, out);
+        case SD_BUS_TYPE_UINT64:
+            return readBasic<std::uint64_t, std::uint64_t>(m, type, out);
+        case SD_BUS_TYPE_DOUBLE:
+            return readBasic<double, double>(m, type, out);
+        case SD_BUS_TYPE_STRING:
+        case SD_BUS_TYPE_OBJECT_PATH:
+        case SD_BUS_TYPE_SIGNATURE: {
+            const char* v = nullptr;
+            if (sd_bus_message_read_basic(m, type, &v) < 0 || !v) return false;
+            out = Value(std::string(v, strnlen(v, kMaxStringBytes)));
+            return true;
+        }
+        case SD_BUS_TYPE_VARIANT:
+            if (sd_bus_message_enter_container(m, type, contents) < 0) return false;
+            if (!readInto(m, out, depth + 1)) return false;
+            return sd_bus_message_exit_container(m) >= 0;
+        case SD_BUS_TYPE_ARRAY:
+        case SD_BUS_TYPE_STRUCT:
+        case SD_BUS_TYPE_DICT_ENTRY: {
+            if (sd_bus_message_enter_container(m, type, contents) < 0) return false;
+            Value::Array elements;
+            int end = 0;
+            while ((end = sd_bus_message_at_end(m, 0)) == 0) {
+                Value element;
+                if (!readInto(m, element, depth + 1)) return false;
+                if (elements.size() < kMaxArrayElements) elements.push_back(std::move(element));
+            }
+            if (end < 0 || sd_bus_message_exit_container(m) < 0) return false;
+            out = Value(std::move(elements));
+            return true;
+        }
+        default:  // a file descriptor, or anything newer: skipped
+            if (sd_bus_message_skip(m, std::string(1, type).c_str()) < 0) return false;
+            out = Value();
+            return true;
+    }
+}
+
+std::uint64_t monotonicMicros() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return std::uint64_t(now.tv_sec) * 1000000 + std::uint64_t(now.tv_nsec) / 1000;
+}
+
+}  // namespace
+
+std::string Message::sender() const {
+    const char* text = sd_bus_message_get_sender(message_);
+    return text ? text : "";
+}
+
+std::string Message::member() const {
+    const char* text = sd_bus_message_get_member(message_);
+    return text ? text : "";
+}
+
+std::string Message::interface() const {
+    const char* text = sd_bus_message_get_interface(message_);
+    return text ? text : "";
+}
+
+std::string Message::errorName() const {
+    const sd_bus_error* error = sd_bus_message_get_error(message_);
+    return error && error->name ? error->name : "";
+}
+
+std::optional<std::string> Message::readText() {
+    std::optional<Value> value = readValue();
+    return value ? textOf(*value) : std::nullopt;
+}
+
+std::optional<Value> Message::readValue() {
+    Value value;
+    if (!readInto(message_, value, 0)) return std::nullopt;
+    return value;
+}
+
+std::optional<Dict> Message::readDict() {
+    std::optional<Value> value = readValue();
+    if (!value) return std::nullopt;
+    return dictOf(*value);
+}
+
+Bus::Bus(asio::io_context& io, std::function<void(const std::string&)> lost)
+    : io_(io), lost_(std::move(lost)), socket_(io), timer_(io) {
+    if (const int error = sd_bus_open_user(&bus_); error < 0)
+        throw NoSessionBus(std::string("no session bus: ") + std::strerror(-error));
+    const int fd = sd_bus_get_fd(bus_);
+    if (fd < 0) {
+        sd_bus_flush_close_unref(bus_);
+        throw NoSessionBus(std::string("no session bus: ") + std::strerror(-fd));
+    }
+    socket_.assign(fd);
+    kick();
+}
+
+Bus::~Bus() {
+    alive_.reset();
+    timer_.cancel();
+    socket_.release();  // the socket is sd-bus's to close
+    sd_bus_flush_close_unref(bus_);
+}
+
+void Bus::call(const std::string& destination, const std::string& path,
+               const std::string& interface, const std::string& member, Arguments arguments,
+               Handler reply) {
+    if (dead_) return;
+    sd_bus_message* message = nullptr;
+    if (sd_bus_message_new_method_call(bus_, &message, destination.c_str(), path.c_str(),
+                                       interface.c_str(), member.c_str()) < 0)
+        return;
+    if (arguments && arguments(message) < 0) {
+        sd_bus_message_unref(message);
+        return;
+    }
+    auto* handler = new Handler(std::move(reply));
+    sd_bus_slot* slot = nullptr;
+    if (sd_bus_call_async(bus_, &slot, message, dispatch, handler, kCallTimeoutUs) < 0)
+        delete handler;
+    else
+        adopt(slot);
+    sd_bus_message_unref(message);
+    kick();
+}
+
+void Bus::getProperty(const std::string& destination, const std::string& path,
+                      const std::string& interface, const std::string& property, Handler reply) {
+    call(
+        destination, path, "org.freedesktop.DBus.Properties", "Get",
+        [interface, property](sd_bus_message* m) {
+            return sd_bus_message_append(m, "ss", interface.c_str(), property.c_str());
+        },
+        std::move(reply));
+}
+
+void Bus::match(const std::string& rule, Handler handler) {
+    if (dead_) return;
+    auto* owned = new Handler(std::move(handler));
+    sd_bus_slot* slot = nullptr;
+    if (sd_bus_add_match_async(bus_, &slot, rule.c_str(), dispatch, nullptr, owned) < 0)
+        delete owned;
+    else
+        adopt(slot);
+    kick();
+}
+
+void Bus::close() {
+    dead_ = true;
+    timer_.cancel();
+    socket_.cancel();
+}
+
+void Bus::kick() {
+    if (pumping_ || kicked_ || dead_) return;
+    kicked_ = true;
+    asio::post(io_, [this, alive = std::weak_ptr<int>(alive_)] {
+        if (alive.expired()) return;
+        kicked_ = false;
+        pump();
+    });
+}
+
+void Bus::pump() {
+    if (dead_) return;
+    pumping_ = true;
+    int processed = 0;
+    while ((processed = sd_bus_process(bus_, nullptr)) > 0) {
+    }
+    pumping_ = false;
+    if (processed < 0) {
+        close();
+        lost_(std::string("the session bus went away: ") + std::strerror(-processed));
+        return;
+    }
+    arm();
+}
+
+void Bus::arm() {
+    const int events = sd_bus_get_events(bus_);
+    const auto alive = std::weak_ptr<int>(alive_);
+    if (events > 0 && (events & POLLIN) && !reading_) {
+        reading_ = true;
+        socket_.async_wait(asio::posix::stream_descriptor::wait_read,
+                           [this, alive](const std::error_code& error) {
+                               if (alive.expired()) return;
+                               reading_ = false;
+                               if (!error) pump();
+                           });
+    }
+    if (events > 0 && (events & POLLOUT) && !writing_) {
+        writing_ = true;
+        socket_.async_wait(asio::posix::stream_descriptor::wait_write,
+                           [this, alive](const std::error_code& error) {
+                               if (alive.expired()) return;
+                               writing_ = false;
+                               if (!error) pump();
+                           });
+    }
+    std::uint64_t until = 0;
+    if (sd_bus_get_timeout(bus_, &until) < 0 ||
+        until == std::numeric_limits<std::uint64_t>::max()) {
+        timer_.cancel();
+        return;
+    }
+    const std::uint64_t now = monotonicMicros();
+    timer_.expires_after(std::chrono::microseconds(until > now ? until - now : 0));
+    timer_.async_wait([this, alive](const std::error_code& error) {
+        if (alive.expired() || error) return;
+        pump();
+    });
+}
+
+}  // namespace velmora::jukebox::mpris
