@@ -53,6 +53,16 @@ ServerConfig serverConfig(const Options& options, std::string_view mode) {
     return config;
 }
 
+std::unique_ptr<Transcript> openTranscript(const Options& options) {
+    if (options.transcript.empty()) return nullptr;
+    return std::make_unique<Transcript>(pathFromUtf8(options.transcript));
+}
+
+// What a source has to say goes to standard error, under the program's name.
+void logLine(const std::string& line) {
+    std::cerr << kName << ": " << line << std::endl;
+}
+
 std::filesystem::path coverFolder(const Options& options) {
     return options.coverDir.empty() ? demoCoverFolder() / "covers" : pathFromUtf8(options.coverDir);
 }
@@ -82,13 +92,9 @@ int followMpd(const Options& options) {
     bridgeConfig.coverFolder = coverFolder(options);
     bridgeConfig.coverPrefix = options.coverPathAs;
     try {
-        std::unique_ptr<Transcript> transcript;
-        if (!options.transcript.empty())
-            transcript = std::make_unique<Transcript>(pathFromUtf8(options.transcript));
+        const std::unique_ptr<Transcript> transcript = openTranscript(options);
         asio::io_context io;
-        MpdBridge bridge(io, bridgeConfig, [](const std::string& line) {
-            std::cerr << kName << ": " << line << std::endl;
-        });
+        MpdBridge bridge(io, bridgeConfig, logLine);
         Server server(io, bridge, serverConfig(options, "mpd"), transcript.get());
         std::cout << kName << ": listening on " << describe(server.endpoint())
                   << ", following MPD at " << bridgeConfig.address.describe() << std::endl;
@@ -108,19 +114,14 @@ int followMpris(const Options& options) {
     bridgeConfig.coverFolder = coverFolder(options);
     bridgeConfig.coverPrefix = options.coverPathAs;
     try {
-        std::unique_ptr<Transcript> transcript;
-        if (!options.transcript.empty())
-            transcript = std::make_unique<Transcript>(pathFromUtf8(options.transcript));
+        const std::unique_ptr<Transcript> transcript = openTranscript(options);
         asio::io_context io;
         int status = 0;
         Server* serving = nullptr;
-        mpris::MprisBridge bridge(
-            io, bridgeConfig,
-            [](const std::string& line) { std::cerr << kName << ": " << line << std::endl; },
-            [&] {
-                status = 1;
-                if (serving) serving->stop();
-            });
+        mpris::MprisBridge bridge(io, bridgeConfig, logLine, [&] {
+            status = 1;
+            if (serving) serving->stop();
+        });
         Server server(io, bridge, serverConfig(options, "mpris"), transcript.get());
         serving = &server;
         std::cout << kName << ": listening on " << describe(server.endpoint()) << ", following "
@@ -168,9 +169,7 @@ int main(int argc, char** argv) {
     try {
         Playlist playlist = loadPlaylist(options);
         const std::size_t tracks = playlist.size();
-        std::unique_ptr<Transcript> transcript;
-        if (!options.transcript.empty())
-            transcript = std::make_unique<Transcript>(pathFromUtf8(options.transcript));
+        const std::unique_ptr<Transcript> transcript = openTranscript(options);
 
         asio::io_context io;
         ServerConfig config;

@@ -74,15 +74,7 @@ void MprisBridge::start(NowPlayingListener& listener) {
     bus_.match(
         "type='signal',interface='org.mpris.MediaPlayer2.Player',member='Seeked',"
         "path='/org/mpris/MediaPlayer2'",
-        [this](Message& message) {
-            const auto it = players_.find(message.sender());
-            const auto value = message.readValue();
-            const auto position = value ? integerOf(*value) : std::nullopt;
-            if (it == players_.end() || !position) return;
-            it->second.clock.seeked(std::chrono::microseconds(*position), Clock::now());
-            notify();
-            scheduleTick();
-        });
+        [this](Message& message) { takePosition(message.sender(), message, true); });
     bus_.match(
         "type='signal',interface='org.mpris.MediaPlayer2.TrackList',"
         "path='/org/mpris/MediaPlayer2'",
@@ -209,15 +201,22 @@ void MprisBridge::findNext(const std::string& owner) {
 }
 
 void MprisBridge::readPosition(const std::string& owner) {
-    bus_.getProperty(owner, kPath, kPlayer, "Position", [this, owner](Message& reply) {
-        const auto it = players_.find(owner);
-        const auto value = reply.readValue();
-        const auto position = value ? integerOf(*value) : std::nullopt;
-        if (it == players_.end() || !position) return;
-        it->second.clock.reading(std::chrono::microseconds(*position), Clock::now());
-        notify();
-        scheduleTick();
-    });
+    bus_.getProperty(owner, kPath, kPlayer, "Position",
+                     [this, owner](Message& reply) { takePosition(owner, reply, false); });
+}
+
+void MprisBridge::takePosition(const std::string& owner, Message& message, bool seeked) {
+    const auto it = players_.find(owner);
+    const auto value = message.readValue();
+    const auto position = value ? integerOf(*value) : std::nullopt;
+    if (it == players_.end() || !position) return;
+    const std::chrono::microseconds at(*position);
+    if (seeked)
+        it->second.clock.seeked(at, Clock::now());
+    else
+        it->second.clock.reading(at, Clock::now());
+    notify();
+    scheduleTick();
 }
 
 void MprisBridge::apply(const std::string& owner, const Dict& properties) {

@@ -84,6 +84,8 @@ class MprisBridge final : public NowPlaying {
     void loadTracks(const std::string& owner);
     void findNext(const std::string& owner);
     void readPosition(const std::string& owner);
+    // A Position read (or a Seeked signal) of that player sets its clock.
+    void takePosition(const std::string& owner, Message& message, bool seeked);
     void apply(const std::string& owner, const Dict& properties);
     void show(const std::string& owner, PlayerTrack track, bool newTrack);
     void onPropertiesChanged(Message& message);
