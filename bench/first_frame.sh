@@ -21,30 +21,14 @@ for program in "$board" "$jukebox" "$floor"; do
   [ -x "$program" ] || { echo "build $program first (see docs/benchmarks.md)" >&2; exit 1; }
 done
 
-work="$(mktemp -d)"
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-# The program's own settings folder, so nothing of the user's is read or written.
-export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime"
-mkdir -p "$XDG_CONFIG_HOME/velmora2000" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
+. bench/scratch.sh
 
 port="$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')"
-printf '[Service]\nHost=127.0.0.1\nPort=%s\n' "$port" >"$XDG_CONFIG_HOME/velmora2000/Slinkx.ini"
+use_port "$port"
 "$jukebox" --demo --host 127.0.0.1 --port "$port" >"$work/jukebox.log" 2>&1 &
 pids+=($!)
 
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -br -noreset -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-exec 3>&-
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(cat "$work/display")"
+start_xvfb -br
 sleep 0.3
 kill -0 "${pids[0]}" || { cat "$work/jukebox.log" >&2; exit 1; }
 
