@@ -20,19 +20,7 @@ for tool in hyperfine python3 Xvfb xev xdotool; do
 done
 [ -x "$program" ] || { echo "build $program first (cmake --build $build)" >&2; exit 1; }
 
-work="$(mktemp -d)"
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-# The program's own settings folder, so nothing of the user's is read or written.
-export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime"
-mkdir -p "$XDG_CONFIG_HOME/velmora2000" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
-use_port() { printf '[Service]\nHost=127.0.0.1\nPort=%s\n' "$1" >"$XDG_CONFIG_HOME/velmora2000/Slinkx.ini"; }
+. bench/scratch.sh
 
 # A jukebox service that greets each client and counts the conversations that ended properly.
 cat >"$work/service.py" <<'EOF'
@@ -64,12 +52,7 @@ for _ in $(seq 50); do [ -s "$work/port" ] && break; sleep 0.1; done
 port="$(cat "$work/port")"
 use_port "$port"
 
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -noreset -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-exec 3>&-
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-export DISPLAY=":$(cat "$work/display")"
+start_xvfb
 
 # Wall-clock times swing with the machine's load; the CPU the process used does much less.
 summary() {
