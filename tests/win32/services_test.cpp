@@ -5,6 +5,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iostream>
+#include <optional>
 #include <string>
 
 #include "platform/win32/ole_pictures.h"
@@ -185,27 +188,30 @@ std::string le32(int v) {
     return le16(v & 0xFFFF) + le16((v >> 16) & 0xFFFF);
 }
 
-// A 4 x 2 bitmap file of one colour: 24 bits a pixel, or 8 bits run-length encoded.
-std::string bitmap(bool rle, int red, int green, int blue) {
+// A bitmap file of one colour: 24 bits a pixel (width * 3 a multiple of 4), or 4 x 2 at 8 bits
+// run-length encoded.
+std::string bitmap(bool rle, int red, int green, int blue, int width = 4, int height = 2) {
     std::string palette;
     std::string bits;
     if (rle) {
+        width = 4;
+        height = 2;
         palette = std::string{static_cast<char>(blue), static_cast<char>(green),
                               static_cast<char>(red), 0};
         for (int row = 0; row < 2; ++row) bits += std::string{4, 0, 0, 0};  // 4 of colour 0, eol
         bits[bits.size() - 1] = 1;                                          // end of bitmap
     } else {
-        for (int row = 0; row < 2; ++row) {
-            for (int x = 0; x < 4; ++x)
-                bits += std::string{static_cast<char>(blue), static_cast<char>(green),
-                                    static_cast<char>(red)};
-        }
+        std::string row;
+        for (int x = 0; x < width; ++x)
+            row += std::string{static_cast<char>(blue), static_cast<char>(green),
+                               static_cast<char>(red)};
+        for (int y = 0; y < height; ++y) bits += row;
     }
     const int offset = 14 + 40 + static_cast<int>(palette.size());
     std::string file = "BM" + le32(offset + static_cast<int>(bits.size())) + le32(0) + le32(offset);
-    file += le32(40) + le32(4) + le32(2) + le16(1) + le16(rle ? 8 : 24) + le32(rle ? 1 : 0) +
-            le32(static_cast<int>(bits.size())) + le32(2835) + le32(2835) + le32(rle ? 1 : 0) +
-            le32(0);
+    file += le32(40) + le32(width) + le32(height) + le16(1) + le16(rle ? 8 : 24) +
+            le32(rle ? 1 : 0) + le32(static_cast<int>(bits.size())) + le32(2835) + le32(2835) +
+            le32(rle ? 1 : 0) + le32(0);
     return file + palette + bits;
 }
 
@@ -322,6 +328,66 @@ TEST(Pictures, FailuresCarryTheirNumbersAndTheEmptyPathClears) {
     }
     CloseHandle(lock);
     EXPECT_NE(loadOlePicture(narrow(held)), nullptr);
+}
+
+TEST(Pictures, AnswersComeLaterOnTheUiThreadWhichKeepsRunningMeanwhile) {
+    TempFolder dir;
+    // 27 MB: decoding it keeps a worker busy for a while.
+    const std::string big = narrow(dir.file(L"big.bmp", bitmap(false, 255, 0, 0, 3000, 3000)));
+    const std::string small = narrow(dir.file(L"small.bmp", bitmap(false, 255, 0, 0)));
+    const std::string text = narrow(dir.file(L"text.jpg", "not a picture at all"));
+    auto& ui = testing::sharedUi();
+    OlePictures pictures(ui);
+    const DWORD uiThread = GetCurrentThreadId();
+
+    int dropped = 0;
+    // Let go of at once, and answered long before the big one: its answer must find nobody.
+    pictures.load(small, [&](platform::PictureResult) { ++dropped; }).reset();
+    {  // Gone with its loader while its worker decodes.
+        OlePictures gone(ui);
+        auto orphan = gone.load(big, [&](platform::PictureResult) { ++dropped; });
+    }
+    std::optional<platform::PictureResult> picture, failed;
+    DWORD answeredOn = 0;
+    const auto started = std::chrono::steady_clock::now();
+    auto request = pictures.load(big, [&](platform::PictureResult result) {
+        picture = std::move(result);
+        answeredOn = GetCurrentThreadId();
+    });
+    const auto returned = std::chrono::steady_clock::now();
+    auto invalid = pictures.load(text, [&](platform::PictureResult r) { failed = std::move(r); });
+    EXPECT_FALSE(picture || failed) << "answered inside load()";
+
+    // The UI thread's own work goes on while the picture decodes: count its turns and the longest.
+    int turns = 0;
+    auto last = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::duration longest{};
+    std::function<void()> turn = [&] {
+        const auto now = std::chrono::steady_clock::now();
+        longest = std::max(longest, now - last);
+        last = now;
+        ++turns;
+        if (!picture) ui.post(turn);
+    };
+    ui.post(turn);
+    ASSERT_TRUE(testing::pumpUntil([&] { return picture && failed; }, 20000));
+    const auto ms = [](auto d) {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(d).count();
+    };
+    std::cout << "load() " << ms(returned - started) << " ms, answer after "
+              << ms(std::chrono::steady_clock::now() - started) << " ms, longest UI turn "
+              << ms(longest) << " ms\n";
+    EXPECT_GT(turns, 10);
+    EXPECT_EQ(answeredOn, uiThread);
+    ASSERT_NE(picture->picture, nullptr);
+    EXPECT_FALSE(picture->failure);
+    EXPECT_EQ(picture->picture->width(), 3000);
+    for (COLORREF c : rendered(dynamic_cast<const OlePicture&>(*picture->picture)))
+        EXPECT_TRUE(reddish(c)) << std::hex << c;
+    ASSERT_TRUE(failed->failure);
+    EXPECT_EQ(failed->failure->code(), ErrorCode::InvalidPicture);
+    testing::pumpFor(1500);  // the orphan's worker ends meanwhile
+    EXPECT_EQ(dropped, 0);
 }
 
 }  // namespace
