@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -23,8 +24,11 @@ int himetricToPixels(long himetric, int dpi) {
 }
 
 // Whatever keeps a file from being shown, the board hears one error: "Invalid picture".
+Failure invalidPicture(const std::string& shown) {
+    return Failure(ErrorCode::InvalidPicture, "Invalid picture: " + shown);
+}
 [[noreturn]] void invalid(const std::string& shown) {
-    throw Failure(ErrorCode::InvalidPicture, "Invalid picture: " + shown);
+    throw invalidPicture(shown);
 }
 
 struct Handle {
@@ -208,7 +212,7 @@ OlePictures::~OlePictures() {
 
 std::unique_ptr<platform::PictureRequest> OlePictures::load(const std::string& path, Done done) {
     auto request = std::make_unique<Request>(std::move(done));
-    std::thread([path, outlet = outlet_, answer = request->done()]() mutable {
+    auto work = [path, outlet = outlet_, answer = request->done()]() mutable {
         platform::PictureResult result;
         {
             const Apartment com;
@@ -217,7 +221,7 @@ std::unique_ptr<platform::PictureRequest> OlePictures::load(const std::string& p
             } catch (const Failure& failure) {
                 result.failure = failure;
             } catch (const std::exception&) {  // out of memory on the way: no picture either
-                result.failure = Failure(ErrorCode::InvalidPicture, "Invalid picture: " + path);
+                result.failure = invalidPicture(path);
             }
         }
         const std::lock_guard lock(outlet->mutex);
@@ -226,7 +230,14 @@ std::unique_ptr<platform::PictureRequest> OlePictures::load(const std::string& p
             // Held while it runs: the completion may let go of its own request.
             if (const auto done = answer.lock()) (*done)(result);
         });
-    }).detach();
+    };
+    try {
+        std::thread(std::move(work)).detach();
+    } catch (const std::system_error&) {  // no thread to be had: no picture either
+        outlet_->ui->post([answer = request->done(), path] {
+            if (const auto done = answer.lock()) (*done)({nullptr, invalidPicture(path)});
+        });
+    }
     return request;
 }
 
