@@ -5,6 +5,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <optional>
 #include <string>
 
 #include "platform/win32/ole_pictures.h"
@@ -185,27 +187,30 @@ std::string le32(int v) {
     return le16(v & 0xFFFF) + le16((v >> 16) & 0xFFFF);
 }
 
-// A 4 x 2 bitmap file of one colour: 24 bits a pixel, or 8 bits run-length encoded.
-std::string bitmap(bool rle, int red, int green, int blue) {
+// A bitmap file of one colour: 24 bits a pixel (width * 3 a multiple of 4), or 4 x 2 at 8 bits
+// run-length encoded.
+std::string bitmap(bool rle, int red, int green, int blue, int width = 4, int height = 2) {
     std::string palette;
     std::string bits;
     if (rle) {
+        width = 4;
+        height = 2;
         palette = std::string{static_cast<char>(blue), static_cast<char>(green),
                               static_cast<char>(red), 0};
         for (int row = 0; row < 2; ++row) bits += std::string{4, 0, 0, 0};  // 4 of colour 0, eol
         bits[bits.size() - 1] = 1;                                          // end of bitmap
     } else {
-        for (int row = 0; row < 2; ++row) {
-            for (int x = 0; x < 4; ++x)
-                bits += std::string{static_cast<char>(blue), static_cast<char>(green),
-                                    static_cast<char>(red)};
-        }
+        std::string row;
+        for (int x = 0; x < width; ++x)
+            row += std::string{static_cast<char>(blue), static_cast<char>(green),
+                               static_cast<char>(red)};
+        for (int y = 0; y < height; ++y) bits += row;
     }
     const int offset = 14 + 40 + static_cast<int>(palette.size());
     std::string file = "BM" + le32(offset + static_cast<int>(bits.size())) + le32(0) + le32(offset);
-    file += le32(40) + le32(4) + le32(2) + le16(1) + le16(rle ? 8 : 24) + le32(rle ? 1 : 0) +
-            le32(static_cast<int>(bits.size())) + le32(2835) + le32(2835) + le32(rle ? 1 : 0) +
-            le32(0);
+    file += le32(40) + le32(width) + le32(height) + le16(1) + le16(rle ? 8 : 24) +
+            le32(rle ? 1 : 0) + le32(static_cast<int>(bits.size())) + le32(2835) + le32(2835) +
+            le32(rle ? 1 : 0) + le32(0);
     return file + palette + bits;
 }
 
@@ -322,6 +327,43 @@ TEST(Pictures, FailuresCarryTheirNumbersAndTheEmptyPathClears) {
     }
     CloseHandle(lock);
     EXPECT_NE(loadOlePicture(narrow(held)), nullptr);
+}
+
+TEST(Pictures, AnswersComeLaterOnTheUiThreadWhichKeepsRunningMeanwhile) {
+    TempFolder dir;
+    // 27 MB: decoding it keeps a worker busy for a while.
+    const std::string big = narrow(dir.file(L"big.bmp", bitmap(false, 255, 0, 0, 3000, 3000)));
+    auto& ui = testing::sharedUi();
+    OlePictures pictures(ui);
+    int dropped = 0;
+    const auto drop = [&](platform::PictureResult) { ++dropped; };
+    // Let go of at once, and answered long before the big one: its answer must find nobody.
+    pictures.load(narrow(dir.file(L"small.bmp", bitmap(false, 255, 0, 0))), drop).reset();
+    auto orphan = OlePictures(ui).load(big, drop);  // its loader is gone while it decodes
+
+    std::optional<platform::PictureResult> picture, failed;
+    DWORD answeredOn = 0;
+    auto request = pictures.load(big, [&](platform::PictureResult result) {
+        picture = std::move(result);
+        answeredOn = GetCurrentThreadId();
+    });
+    auto invalid =
+        pictures.load(narrow(dir.file(L"text.jpg", "not a picture")),
+                      [&](platform::PictureResult result) { failed = std::move(result); });
+    int turns = 0;  // the UI thread's own work, going on while the picture decodes
+    std::function<void()> turn = [&] {
+        if (++turns, !picture) ui.post(turn);
+    };
+    ui.post(turn);
+    ASSERT_TRUE(testing::pumpUntil([&] { return picture && failed; }, 20000));
+    EXPECT_GT(turns, 10);
+    EXPECT_EQ(answeredOn, GetCurrentThreadId());
+    ASSERT_NE(picture->picture, nullptr);
+    EXPECT_EQ(picture->picture->width(), 3000);
+    ASSERT_TRUE(failed->failure);
+    EXPECT_EQ(failed->failure->code(), ErrorCode::InvalidPicture);
+    testing::pumpFor(1500);  // the orphan's worker ends meanwhile
+    EXPECT_EQ(dropped, 0);
 }
 
 }  // namespace

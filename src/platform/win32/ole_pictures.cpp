@@ -1,7 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include "platform/win32/ole_pictures.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <vector>
+
 #include "platform/win32/text.h"
+
+#include <olectl.h>
 
 namespace velmora::win32 {
 
@@ -14,8 +24,11 @@ int himetricToPixels(long himetric, int dpi) {
 }
 
 // Whatever keeps a file from being shown, the board hears one error: "Invalid picture".
+Failure invalidPicture(const std::string& shown) {
+    return Failure(ErrorCode::InvalidPicture, "Invalid picture: " + shown);
+}
 [[noreturn]] void invalid(const std::string& shown) {
-    throw Failure(ErrorCode::InvalidPicture, "Invalid picture: " + shown);
+    throw invalidPicture(shown);
 }
 
 struct Handle {
@@ -52,25 +65,90 @@ HGLOBAL readFile(const std::wstring& path, const std::string& shown) {
     return memory;
 }
 
-}  // namespace
+// The OLE picture drawn once into a top-down 32-bit bitmap of size. A transparent one (a metafile,
+// an icon, a GIF with a clear colour) is drawn on white and on black: where the two differ, the
+// background showed through.
+HBITMAP rasterise(IPicture* picture, SIZE size, const std::string& shown) {
+    OLE_XSIZE_HIMETRIC himetricWidth = 0;
+    OLE_YSIZE_HIMETRIC himetricHeight = 0;
+    picture->get_Width(&himetricWidth);
+    picture->get_Height(&himetricHeight);
+    DWORD attributes = 0;
+    picture->get_Attributes(&attributes);
+    const bool transparent = (attributes & PICTURE_TRANSPARENT) != 0;
 
-OlePicture::OlePicture(IPicture* picture) : picture_(picture) {
-    picture_->get_Width(&himetricWidth_);
-    picture_->get_Height(&himetricHeight_);
-    HDC screen = GetDC(nullptr);
-    width_ = himetricToPixels(himetricWidth_, GetDeviceCaps(screen, LOGPIXELSX));
-    height_ = himetricToPixels(himetricHeight_, GetDeviceCaps(screen, LOGPIXELSY));
-    ReleaseDC(nullptr, screen);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof info.bmiHeader, size.cx, -size.cy, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC dc = CreateCompatibleDC(nullptr);
+    if (!bitmap || !dc) {
+        if (bitmap) DeleteObject(bitmap);
+        if (dc) DeleteDC(dc);
+        invalid(shown);
+    }
+    HGDIOBJ before = SelectObject(dc, bitmap);
+    SetStretchBltMode(dc, HALFTONE);  // a photo larger than the screen is reduced smoothly
+    SetBrushOrgEx(dc, 0, 0, nullptr);
+    auto* pixels = static_cast<std::uint32_t*>(bits);
+    const std::size_t count = static_cast<std::size_t>(size.cx) * static_cast<std::size_t>(size.cy);
+    auto draw = [&](std::uint32_t background) {
+        std::fill(pixels, pixels + count, background);
+        // HIMETRIC runs bottom-up: start at the bottom edge and go up by the whole height.
+        picture->Render(dc, 0, 0, size.cx, size.cy, 0, himetricHeight, himetricWidth,
+                        -himetricHeight, nullptr);
+        GdiFlush();
+    };
+    std::vector<std::uint32_t> onWhite;
+    if (transparent) {
+        draw(0xFFFFFF);
+        onWhite.assign(pixels, pixels + count);
+    }
+    draw(0);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint32_t rgb = pixels[i] & 0xFFFFFF;
+        pixels[i] = transparent && rgb != (onWhite[i] & 0xFFFFFF) ? 0 : rgb | 0xFF000000;
+    }
+    SelectObject(dc, before);
+    DeleteDC(dc);
+    return bitmap;
 }
 
+// A photo is kept at its own size, or the screen's if larger; a metafile is drawn to fit the
+// screen.
+SIZE rasterSize(int width, int height, bool scalable) {
+    const double fit = std::min(double(GetSystemMetrics(SM_CXSCREEN)) / width,
+                                double(GetSystemMetrics(SM_CYSCREEN)) / height);
+    const double scale = scalable || fit < 1 ? fit : 1;
+    return SIZE{std::max(1L, std::lround(width * scale)),
+                std::max(1L, std::lround(height * scale))};
+}
+
+// What keeps COM going on a worker for as long as it runs.
+struct Apartment {
+    Apartment() { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+    ~Apartment() { CoUninitialize(); }
+    Apartment(const Apartment&) = delete;
+    Apartment& operator=(const Apartment&) = delete;
+};
+
+}  // namespace
+
+OlePicture::OlePicture(HBITMAP bitmap, SIZE raster, int width, int height)
+    : bitmap_(bitmap), raster_(raster), width_(width), height_(height) {}
+
 OlePicture::~OlePicture() {
-    picture_->Release();
+    DeleteObject(bitmap_);
 }
 
 void OlePicture::render(HDC dc, const RECT& box) const {
-    // HIMETRIC runs bottom-up: start at the bottom edge and go up by the whole height.
-    picture_->Render(dc, box.left, box.top, box.right - box.left, box.bottom - box.top, 0,
-                     himetricHeight_, himetricWidth_, -himetricHeight_, nullptr);
+    HDC source = CreateCompatibleDC(dc);
+    HGDIOBJ before = SelectObject(source, bitmap_);
+    const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    AlphaBlend(dc, box.left, box.top, box.right - box.left, box.bottom - box.top, source, 0, 0,
+               raster_.cx, raster_.cy, blend);
+    SelectObject(source, before);
+    DeleteDC(source);
 }
 
 PictureRef loadOlePicture(const std::string& path) {
@@ -87,33 +165,80 @@ PictureRef loadOlePicture(const std::string& path) {
         OleLoadPicture(stream, 0, FALSE, IID_IPicture, reinterpret_cast<void**>(&picture));
     stream->Release();
     if (FAILED(hr) || !picture) invalid(path);
-    return std::make_shared<OlePicture>(picture);
+    std::unique_ptr<IPicture, void (*)(IPicture*)> held(picture, [](IPicture* p) { p->Release(); });
+
+    OLE_XSIZE_HIMETRIC himetricWidth = 0;
+    OLE_YSIZE_HIMETRIC himetricHeight = 0;
+    picture->get_Width(&himetricWidth);
+    picture->get_Height(&himetricHeight);
+    HDC screen = GetDC(nullptr);
+    const int width = himetricToPixels(himetricWidth, GetDeviceCaps(screen, LOGPIXELSX));
+    const int height = himetricToPixels(himetricHeight, GetDeviceCaps(screen, LOGPIXELSY));
+    ReleaseDC(nullptr, screen);
+    if (width <= 0 || height <= 0) invalid(path);
+    SHORT type = PICTYPE_NONE;
+    picture->get_Type(&type);
+    const SIZE raster =
+        rasterSize(width, height, type == PICTYPE_METAFILE || type == PICTYPE_ENHMETAFILE);
+    return std::make_shared<OlePicture>(rasterise(picture, raster, path), raster, width, height);
 }
 
+// The workers' way back to the UI thread, closed when the program lets go of its pictures.
+struct OlePictures::Outlet {
+    explicit Outlet(Win32Ui& to) : ui(&to) {}
+    std::mutex mutex;
+    Win32Ui* ui;
+};
+
 namespace {
-// Letting go of it cancels the answer still on its way.
-class Answer final : public platform::PictureRequest {
+// The core's completion stays on the UI thread, held here; letting go of it cancels the answer.
+class Request final : public platform::PictureRequest {
   public:
-    explicit Answer(std::shared_ptr<bool> live) : live_(std::move(live)) {}
-    ~Answer() override { *live_ = false; }
+    explicit Request(platform::Pictures::Done done)
+        : done_(std::make_shared<platform::Pictures::Done>(std::move(done))) {}
+    std::weak_ptr<platform::Pictures::Done> done() const { return done_; }
 
   private:
-    std::shared_ptr<bool> live_;
+    std::shared_ptr<platform::Pictures::Done> done_;
 };
 }  // namespace
 
+OlePictures::OlePictures(Win32Ui& ui) : outlet_(std::make_shared<Outlet>(ui)) {}
+
+OlePictures::~OlePictures() {
+    const std::lock_guard lock(outlet_->mutex);
+    outlet_->ui = nullptr;
+}
+
 std::unique_ptr<platform::PictureRequest> OlePictures::load(const std::string& path, Done done) {
-    platform::PictureResult result;
+    auto request = std::make_unique<Request>(std::move(done));
+    auto work = [path, outlet = outlet_, answer = request->done()]() mutable {
+        platform::PictureResult result;
+        {
+            const Apartment com;
+            try {
+                result.picture = loadOlePicture(path);
+            } catch (const Failure& failure) {
+                result.failure = failure;
+            } catch (const std::exception&) {  // out of memory on the way: no picture either
+                result.failure = invalidPicture(path);
+            }
+        }
+        const std::lock_guard lock(outlet->mutex);
+        if (!outlet->ui) return;  // the program is ending: the picture goes with this thread
+        outlet->ui->post([answer = std::move(answer), result = std::move(result)] {
+            // Held while it runs: the completion may let go of its own request.
+            if (const auto done = answer.lock()) (*done)(result);
+        });
+    };
     try {
-        result.picture = loadOlePicture(path);
-    } catch (const Failure& failure) {
-        result.failure = failure;
+        std::thread(std::move(work)).detach();
+    } catch (const std::system_error&) {  // no thread to be had: no picture either
+        outlet_->ui->post([answer = request->done(), path] {
+            if (const auto done = answer.lock()) (*done)({nullptr, invalidPicture(path)});
+        });
     }
-    auto live = std::make_shared<bool>(true);
-    ui_.post([live, done = std::move(done), result = std::move(result)] {
-        if (*live) done(result);
-    });
-    return std::make_unique<Answer>(std::move(live));
+    return request;
 }
 
 }  // namespace velmora::win32

@@ -1,18 +1,23 @@
 // SPDX-License-Identifier: MIT
 // Picture files through the system's OLE picture loader (OleLoadPicture), which reads BMP
-// (RLE-compressed too), GIF, JPEG, ICO, WMF and EMF.
+// (RLE-compressed too), GIF, JPEG, ICO, WMF and EMF, decoded on worker threads.
 #pragma once
+
+#include <memory>
 
 #include "platform/services.h"
 #include "platform/win32/win32.h"
-
-#include <olectl.h>
+#include "platform/win32/win32_ui.h"
 
 namespace velmora::win32 {
 
+// A decoded picture as a 32-bit bitmap with alpha (premultiplied). A bitmap belongs to the process,
+// an OLE picture to the apartment that loaded it: so the loader draws the OLE picture once into
+// the bitmap, on its own thread, and the UI thread only stretches the bitmap. A metafile is drawn
+// at the screen's size then, which keeps a slow one off every later paint too.
 class OlePicture final : public Picture {
   public:
-    explicit OlePicture(IPicture* picture);  // takes over the reference
+    OlePicture(HBITMAP bitmap, SIZE raster, int width, int height);  // takes over the bitmap
     ~OlePicture() override;
     OlePicture(const OlePicture&) = delete;
     OlePicture& operator=(const OlePicture&) = delete;
@@ -23,26 +28,29 @@ class OlePicture final : public Picture {
     void render(HDC dc, const RECT& box) const;
 
   private:
-    IPicture* picture_;
-    OLE_XSIZE_HIMETRIC himetricWidth_ = 0;
-    OLE_YSIZE_HIMETRIC himetricHeight_ = 0;
-    int width_ = 0;
-    int height_ = 0;
+    HBITMAP bitmap_;
+    SIZE raster_;
+    int width_;
+    int height_;
 };
 
 // The empty path gives no picture (clears the box). Throws Failure: 53 when the file is missing,
-// 70 when it cannot be opened, 481 when it is not a picture.
+// 70 when it cannot be opened, 481 when it is not a picture. Any thread that initialised COM.
 PictureRef loadOlePicture(const std::string& path);
 
-// HACK: the picture is still decoded on the UI thread, inside load(), and only its answer comes
-// later: an OLE picture made on a worker's apartment would have to be marshalled to be drawn here.
+// Each load runs loadOlePicture on a thread of its own and posts the answer to the UI thread.
+// A worker outliving this object (the program ending mid-decode) drops what it decoded.
 class OlePictures final : public platform::Pictures {
   public:
-    explicit OlePictures(platform::Ui& ui) : ui_(ui) {}
+    explicit OlePictures(Win32Ui& ui);
+    ~OlePictures() override;
+    OlePictures(const OlePictures&) = delete;
+    OlePictures& operator=(const OlePictures&) = delete;
     std::unique_ptr<platform::PictureRequest> load(const std::string& path, Done done) override;
 
   private:
-    platform::Ui& ui_;
+    struct Outlet;
+    std::shared_ptr<Outlet> outlet_;  // shared with the workers
 };
 
 }  // namespace velmora::win32

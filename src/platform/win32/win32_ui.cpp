@@ -97,14 +97,19 @@ void Win32Ui::messageBox(const std::string& text, const std::string& caption) {
 }
 
 void Win32Ui::post(std::function<void()> task) {
+    const std::lock_guard lock(tasksMutex_);
     tasks_.push_back(std::move(task));
     PostMessageW(messageWindow_, kTaskMessage, 0, 0);
 }
 
 void Win32Ui::runOneTask() {
-    if (tasks_.empty()) return;
-    auto task = std::move(tasks_.front());
-    tasks_.pop_front();
+    std::function<void()> task;
+    {
+        const std::lock_guard lock(tasksMutex_);
+        if (tasks_.empty()) return;
+        task = std::move(tasks_.front());
+        tasks_.pop_front();
+    }
     task();
 }
 

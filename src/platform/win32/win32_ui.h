@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "platform/services.h"
@@ -36,7 +37,7 @@ class Win32Ui final : public platform::Ui, public platform::Timers {
     PixelRect desktopRect() override;
     float textWidth(const Font& font, const std::string& text) override;
     void messageBox(const std::string& text, const std::string& caption) override;
-    void post(std::function<void()> task) override;
+    void post(std::function<void()> task) override;  // from any thread
     void quit() override;
     void reportFatal(const std::string& caption, const std::string& text) override;
 
@@ -70,6 +71,7 @@ class Win32Ui final : public platform::Ui, public platform::Timers {
     HINSTANCE instance_;
     HWND messageWindow_ = nullptr;
     Dpi dpi_;
+    std::mutex tasksMutex_;  // workers post too
     std::deque<std::function<void()>> tasks_;
     std::map<UINT_PTR, Win32Timer*> timers_;
     UINT_PTR nextTimerId_ = 1;
