@@ -49,8 +49,15 @@ player() {
     shift 2
     busctl --user call "$name" /org/mpris/MediaPlayer2 org.mpris.MediaPlayer2.Player "$method" "$@"
 }
-owner_of() {  # the mpv bus name of a process
-    busctl --user list --no-legend | awk -v pid="$1" '$1 ~ /^org\.mpris\.MediaPlayer2\.mpv/ && $2 == pid { print $1; exit }'
+# The mpv bus name of a process, asked of the bus itself: "busctl list" leaves its PID column
+# empty in a chroot.
+owner_of() {
+    local name
+    local dbus=(busctl --user call org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus)
+    for name in $("${dbus[@]}" ListNames | grep -o '"org\.mpris\.MediaPlayer2\.mpv[^"]*"' | tr -d '"'); do
+        [ "$("${dbus[@]}" GetConnectionUnixProcessID s "$name")" = "u $1" ] && echo "$name" && return
+    done
+    return 0
 }
 
 wait_for 10 '\* connected from' || fail "the board did not connect"
