@@ -51,14 +51,6 @@ fail() {
     keep=1
     exit 1
 }
-until_true() {  # seconds, command...: until the command succeeds
-    local deadline=$((SECONDS + $1))
-    shift
-    until "$@" >/dev/null 2>&1; do
-        [ $SECONDS -lt $deadline ] || return 1
-        sleep 0.02
-    done
-}
 count() { grep -c "$1" "$2" || true; }
 boards() { pgrep -fc "^$board /S" || true; }
 boards_are() { [ "$(boards)" = "$1" ]; }
