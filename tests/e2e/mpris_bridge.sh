@@ -136,7 +136,7 @@ pass "the player quits: the board shows nothing playing"
 deadline=$((SECONDS + 30))
 while kill -0 "$board_pid" 2>/dev/null; do
     [ $SECONDS -lt $deadline ] || fail "the board did not end on mouse movement"
-    xdotool key Return mousemove 20 20 sleep 0.2 mousemove 30 25
+    xdotool mousemove 20 20 sleep 0.2 mousemove 30 25
     sleep 0.5
 done
 echo "mpris bridge: $passed passed, 0 failed"
