@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 
 build="${VELMORA_BUILD_DIR:-build/default}"
 board="$(realpath -m "$build/src/app/velmora2000")"
-jukebox="$(realpath -m "$build/tools/jukebox/velmora-jukebox")"
+jukebox="$(realpath -m "$build/jukebox/velmora-jukebox")"
 floor="$(realpath -m "$build/bench/velmora_first_frame_floor")"
 runs="${RUNS:-20}"
 for tool in python3 Xvfb; do

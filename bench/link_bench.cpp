@@ -5,7 +5,7 @@
 #include <string>
 
 #include "fake/fake_platform.h"
-#include "link/link_protocol.h"
+#include "velmora/link_protocol.h"
 #include "link/socket_link.h"
 
 namespace velmora {

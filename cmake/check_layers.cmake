@@ -4,7 +4,7 @@
 # A folder includes its own headers and those of the folders below it. The backends
 # (platform/qt, platform/win32) hold only the platform: they include platform/ and their own
 # folder, nothing else. Only app/, the programs' entry points, may include a backend.
-# Prints the include graph by folder.
+# The service's rooms (jukebox/) run one way too, below. Prints the include graph by folder.
 # Usage: cmake -DSOURCE_DIR=<folder holding src/> -P check_layers.cmake
 if(NOT SOURCE_DIR)
   message(FATAL_ERROR "check_layers.cmake needs -DSOURCE_DIR")
@@ -67,6 +67,62 @@ foreach(source IN LISTS sources)
     endif()
   endforeach()
 endforeach()
+
+# The service's rooms (jukebox/), top to bottom; rooms of one rank do not include each other. Files
+# straight in jukebox/ are its entry point. The service sees only its rooms and the shared
+# library ("velmora/..."), never a folder of the board's src/.
+set(roomRanks "common=1" "playlist=2" "covers=2" "serve=3" "mpd=4" "mpris=4" "top=5")
+function(rank_of room out)
+  set(${out} -1 PARENT_SCOPE)
+  foreach(pair IN LISTS roomRanks)
+    string(REPLACE "=" ";" pair "${pair}")
+    list(GET pair 0 name)
+    list(GET pair 1 rank)
+    if(name STREQUAL room)
+      set(${out} ${rank} PARENT_SCOPE)
+    endif()
+  endforeach()
+endfunction()
+
+if(EXISTS ${SOURCE_DIR}/jukebox)
+  file(GLOB_RECURSE roomSources RELATIVE ${SOURCE_DIR}/jukebox ${SOURCE_DIR}/jukebox/*.h
+       ${SOURCE_DIR}/jukebox/*.cpp)
+  foreach(source IN LISTS roomSources)
+    if(source MATCHES "(^|/)tests/")
+      continue()  # tests reach into any room
+    endif()
+    if(source MATCHES "/")
+      string(REGEX MATCH "^[^/]+" room "${source}")
+    else()
+      set(room top)
+    endif()
+    rank_of("${room}" rank)
+    if(rank EQUAL -1)
+      list(APPEND faults "jukebox/${source}: room '${room}' has no place in the service's rooms")
+      continue()
+    endif()
+    file(STRINGS ${SOURCE_DIR}/jukebox/${source} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+    foreach(line IN LISTS includes)
+      string(REGEX REPLACE "^[^\"]*\"([^\"]*)\".*" "\\1" target "${line}")
+      if(NOT target MATCHES "/" OR target MATCHES "^velmora/")
+        continue()  # a header beside the source, or the shared library
+      endif()
+      string(REGEX MATCH "^[^/]+" used "${target}")
+      list(FIND layers "${used}" boardLayer)
+      rank_of("${used}" usedRank)
+      if(NOT boardLayer EQUAL -1)
+        list(APPEND faults "jukebox/${source} includes ${target}: the service never sees the board's src/")
+      elseif(usedRank EQUAL -1)
+        continue()  # a library's header
+      elseif(NOT used STREQUAL room AND NOT usedRank LESS rank)
+        list(APPEND faults "jukebox/${source} includes ${target}: ${room} lies below ${used}")
+      endif()
+      if(NOT used STREQUAL room AND usedRank GREATER -1)
+        list(APPEND edges "jukebox: ${room} -> ${used}")
+      endif()
+    endforeach()
+  endforeach()
+endif()
 
 list(REMOVE_DUPLICATES edges)
 list(SORT edges)

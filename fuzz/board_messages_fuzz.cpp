@@ -14,7 +14,7 @@
 
 #include "board/message_handler.h"
 #include "fake/fake_platform.h"
-#include "link/link_protocol.h"
+#include "velmora/link_protocol.h"
 #include "link/socket_link.h"
 #include "shell/application.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "link/field_splitter.h"
+#include "velmora/field_splitter.h"
 
 using velmora::link::FieldSplitter;
 

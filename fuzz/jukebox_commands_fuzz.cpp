@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "link/link_protocol.h"
+#include "velmora/link_protocol.h"
 #include "playlist/player.h"
 #include "serve/conversation.h"
 

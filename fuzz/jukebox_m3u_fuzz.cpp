@@ -16,8 +16,8 @@
 #include <string_view>
 
 #include "common/messages.h"
-#include "link/field_splitter.h"
-#include "link/link_protocol.h"
+#include "velmora/field_splitter.h"
+#include "velmora/link_protocol.h"
 #include "playlist/m3u.h"
 
 using namespace velmora;

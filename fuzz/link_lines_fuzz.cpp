@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "link/link_protocol.h"
+#include "velmora/link_protocol.h"
 
 using namespace velmora::link;
 

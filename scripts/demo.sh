@@ -11,7 +11,7 @@ build="${VELMORA_BUILD_DIR:-build/default}"
 cmake --preset default -B "$build" >/dev/null
 cmake --build "$build" --target velmora2000 velmora-jukebox -j2
 
-jukebox="$build/tools/jukebox/velmora-jukebox"
+jukebox="$build/jukebox/velmora-jukebox"
 "$jukebox" --demo &
 jukebox_pid=$!
 trap 'kill "$jukebox_pid" 2>/dev/null || true; wait "$jukebox_pid" 2>/dev/null || true' EXIT

@@ -16,7 +16,7 @@ if [ -z "${VELMORA_NO_BUILD:-}" ]; then
   cmake --build "$build" --target velmora2000 velmora-jukebox -j2
 fi
 board="$build/src/app/velmora2000"
-jukebox="$build/tools/jukebox/velmora-jukebox"
+jukebox="$build/jukebox/velmora-jukebox"
 mkdir -p "$out"
 
 work=$(mktemp -d)

@@ -71,7 +71,7 @@ wine reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ /f /d \
   >/dev/null
 
 jukebox=${VELMORA_JUKEBOX_BIN:-}
-for candidate in build/default/tools/jukebox/velmora-jukebox build/win32-host/tools/jukebox/velmora-jukebox; do
+for candidate in build/default/jukebox/velmora-jukebox build/win32-host/jukebox/velmora-jukebox; do
   [ -z "$jukebox" ] && [ -x "$candidate" ] && jukebox=$root/$candidate
 done
 if [ -z "$jukebox" ]; then
@@ -79,7 +79,7 @@ if [ -z "$jukebox" ]; then
   cmake -S . -B build/win32-host -DVELMORA_QT=OFF -DVELMORA_TESTS=OFF -DVELMORA_BENCH=OFF \
     -DCMAKE_BUILD_TYPE=Release >/dev/null
   cmake --build build/win32-host --target velmora-jukebox -j2 >/dev/null
-  jukebox=$root/build/win32-host/tools/jukebox/velmora-jukebox
+  jukebox=$root/build/win32-host/jukebox/velmora-jukebox
 fi
 
 # The service runs on Linux and names its covers by Linux paths; under Wine C:\tmp is /tmp.
@@ -164,7 +164,7 @@ echo "== velmora-jukebox.exe following a real MPD"
 mpd_board=${VELMORA_LINUX_BIN:-$root/build/default/src/app/velmora2000}
 [ -x "$mpd_board" ] || mpd_board=-
 if tests/e2e/mpd_bridge.sh "$mpd_board" \
-  "wine $root/build/win32-mingw/tools/jukebox/velmora-jukebox.exe" >"$work/mpd.txt" 2>&1; then
+  "wine $root/build/win32-mingw/jukebox/velmora-jukebox.exe" >"$work/mpd.txt" 2>&1; then
   pass "velmora-jukebox.exe --mpd: what MPD plays reaches the board"
 else
   cat "$work/mpd.txt"
@@ -214,8 +214,8 @@ cached() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
 runtime_licence=$(cached VELMORA_MINGW_RUNTIME_LICENCE)
 if WINEPREFIX=$work/installer-prefix "$python" tests/win32/installer_check.py \
   "$build/Velmora2000-Setup-$(cached CMAKE_PROJECT_VERSION).exe" \
-  "Velmora2000.scr=$scr" "velmora-jukebox.exe=$build/tools/jukebox/velmora-jukebox.exe" \
-  "velmora-jukebox-background.exe=$build/tools/jukebox/velmora-jukebox-background.exe" \
+  "Velmora2000.scr=$scr" "velmora-jukebox.exe=$build/jukebox/velmora-jukebox.exe" \
+  "velmora-jukebox-background.exe=$build/jukebox/velmora-jukebox-background.exe" \
   "LICENSE.txt=$root/LICENSE" "MinGW-w64-runtime.txt=$runtime_licence" >"$work/installer.txt" 2>&1
 then pass "installer: install, service, shortcut, uninstall"; else
   fail "installer: install, service, shortcut, uninstall"; fi
@@ -224,7 +224,7 @@ cat "$work/installer.txt"
 echo "== Figures"
 size=$(stat -c %s "$scr")
 echo "Velmora2000.scr: $size bytes"
-echo "velmora-jukebox.exe: $(stat -c %s build/win32-mingw/tools/jukebox/velmora-jukebox.exe) bytes"
+echo "velmora-jukebox.exe: $(stat -c %s build/win32-mingw/jukebox/velmora-jukebox.exe) bytes"
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 time_runs() {  # prints the median wall time in ms of 5 runs of the command
   for _ in 1 2 3 4 5; do

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "link/link_control.h"
-#include "link/messages.h"
+#include "velmora/messages.h"
 #include "platform/form.h"
 #include "platform/services.h"
 

@@ -6,8 +6,8 @@
 
 #include "board/playlist_lookup.h"
 #include "display/board_design.h"
-#include "link/field_splitter.h"
-#include "link/messages.h"
+#include "velmora/field_splitter.h"
+#include "velmora/messages.h"
 
 namespace velmora::board {
 

@@ -19,7 +19,7 @@
 
 #include "board/board_state.h"
 #include "board/disc_picture.h"
-#include "link/messages.h"
+#include "velmora/messages.h"
 
 namespace velmora::board {
 

@@ -2,9 +2,9 @@
 #include "board/playlist_lookup.h"
 
 #include "display/board_design.h"
-#include "link/field_splitter.h"
-#include "link/messages.h"
-#include "platform/trim.h"
+#include "velmora/field_splitter.h"
+#include "velmora/messages.h"
+#include "velmora/trim.h"
 
 namespace velmora::board {
 
@@ -17,7 +17,7 @@ bool isDigit(char c) {
 }  // namespace
 
 std::optional<std::string> entryAfter(std::string_view number) {
-    number = platform::trimSpaces(number);
+    number = velmora::trimSpaces(number);
     bool negative = false;
     if (!number.empty() && (number.front() == '+' || number.front() == '-')) {
         negative = number.front() == '-';

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/lifetime.h"
+#include "velmora/lifetime.h"
 #include "platform/services.h"
 
 namespace velmora::dialog {
@@ -52,7 +52,7 @@ class SettingsDialog final : public platform::WindowEvents {
     std::string pictureFullPath_;
     std::unique_ptr<platform::Window> window_;
     bool closing_ = false;
-    platform::Liveness liveness_;  // for the task posted by close; the dialog may go first
+    velmora::Liveness liveness_;  // for the task posted by close; the dialog may go first
 };
 
 }  // namespace velmora::dialog

@@ -3,9 +3,9 @@
 
 #include <algorithm>
 
-#include "link/messages.h"
-#include "platform/lifetime.h"
-#include "platform/whole_number.h"
+#include "velmora/messages.h"
+#include "velmora/lifetime.h"
+#include "velmora/whole_number.h"
 
 namespace velmora::link {
 
@@ -23,7 +23,7 @@ std::string_view stickyFamily(std::string_view command) {
 }
 
 std::uint16_t portFrom(const std::string& text) {
-    const auto value = platform::wholeNumber<unsigned>(text);
+    const auto value = velmora::wholeNumber<unsigned>(text);
     if (!value || *value == 0 || *value > 65535) return SocketLink::kDefaultPort;
     return static_cast<std::uint16_t>(*value);
 }
@@ -241,7 +241,7 @@ void SocketLink::dispatch() {
     // One message at a time: a handler that runs a nested event loop does not get another
     // message inside the first; the outer loop raises it next.
     if (dispatching_) return;
-    platform::ScopedFlag dispatching(dispatching_);
+    velmora::ScopedFlag dispatching(dispatching_);
     while (!inbox_.empty()) {
         Message message = std::move(inbox_.front());
         inbox_.pop_front();

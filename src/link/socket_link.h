@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "link/link_control.h"
-#include "link/link_protocol.h"
+#include "velmora/link_protocol.h"
 #include "platform/services.h"
 
 namespace velmora::link {

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "settings/colour_text.h"
 
-#include "platform/trim.h"
-#include "platform/whole_number.h"
+#include "velmora/trim.h"
+#include "velmora/whole_number.h"
 
 namespace velmora::settings {
 
@@ -11,7 +11,7 @@ std::string colourText(Colour colour) {
 }
 
 std::optional<Colour> parseColour(std::string_view text) {
-    return platform::wholeNumber<Colour>(platform::trimSpaces(text));
+    return velmora::wholeNumber<Colour>(velmora::trimSpaces(text));
 }
 
 }  // namespace velmora::settings

@@ -6,14 +6,14 @@
 #include "display/board_design.h"
 #include "display/board_scaling.h"
 #include "display/text_fit.h"
-#include "link/messages.h"
-#include "platform/trim.h"
+#include "velmora/messages.h"
+#include "velmora/trim.h"
 #include "settings/settings_keys.h"
 
 namespace velmora::shell {
 
 std::string runModeOf(const std::string& commandLine) {
-    std::string mode(platform::trimSpaces(commandLine).substr(0, 2));
+    std::string mode(velmora::trimSpaces(commandLine).substr(0, 2));
     // Only ASCII letters change case: a UTF-8 lead byte must stay whole.
     for (char& c : mode)
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
@@ -158,7 +158,7 @@ void MainWindow::release() {
 
 void MainWindow::guarded(const std::function<void()>& handler) {
     {
-        platform::ScopedFlag running(handling_);
+        velmora::ScopedFlag running(handling_);
         try {
             handler();
         } catch (const std::exception& failure) {

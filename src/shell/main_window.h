@@ -10,7 +10,7 @@
 #include "board/echo_watch.h"
 #include "board/message_handler.h"
 #include "link/link_control.h"
-#include "platform/lifetime.h"
+#include "velmora/lifetime.h"
 #include "platform/services.h"
 
 namespace velmora::shell {
@@ -64,7 +64,7 @@ class MainWindow final : public platform::WindowEvents {
     bool handling_ = false;  // a handler of this window is on the stack
     bool releasePending_ = false;
     bool hosted_ = false;  // drawn inside a screen-saver host's window
-    platform::Liveness
+    velmora::Liveness
         liveness_;  // last, so it goes first: a posted task never sees a half-gone window
 };
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "link/link_protocol.h"
+#include "velmora/link_protocol.h"
 
 namespace velmora::link {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <optional>
 
-#include "link/field_splitter.h"
+#include "velmora/field_splitter.h"
 
 namespace velmora::link {
 namespace {

@@ -63,7 +63,7 @@ QtStreamSocket::~QtStreamSocket() {
 }
 
 void QtStreamSocket::connectTo(const std::string& host, std::uint16_t port) {
-    platform::ScopedFlag call(inCall_);
+    velmora::ScopedFlag call(inCall_);
     ++attempt_;
     outbox_.clear();
     socket_->abort();
@@ -92,14 +92,14 @@ std::size_t QtStreamSocket::pendingBytes() const {
 }
 
 void QtStreamSocket::close() {
-    platform::ScopedFlag call(inCall_);
+    velmora::ScopedFlag call(inCall_);
     ++attempt_;
     outbox_.clear();
     socket_->abort();
 }
 
 void QtStreamSocket::finish(int timeoutMs) {
-    platform::ScopedFlag call(inCall_);
+    velmora::ScopedFlag call(inCall_);
     QElapsedTimer clock;
     clock.start();
     const auto left = [&] { return std::max<int>(0, timeoutMs - int(clock.elapsed())); };
@@ -129,7 +129,7 @@ void QtStreamSocket::onConnected() {
         outbox_.clear();
     }
     if (inCall_) return;  // finish() on the way out: nobody listens any more
-    platform::ScopedFlag signal(socket_->emitting);
+    velmora::ScopedFlag signal(socket_->emitting);
     events_.connected();
 }
 
@@ -147,7 +147,7 @@ void QtStreamSocket::onReadyRead() {
 
 void QtStreamSocket::deliver(qint64 limit) {
     const auto self = liveness_.watch();
-    platform::ScopedFlag signal(socket_->emitting);
+    velmora::ScopedFlag signal(socket_->emitting);
     while (self.alive() && limit > 0 && socket_->bytesAvailable() > 0) {
         const QByteArray bytes = socket_->read(limit);
         limit -= bytes.size();
@@ -161,7 +161,7 @@ void QtStreamSocket::onStateChanged(QAbstractSocket::SocketState state) {
     const auto self = liveness_.watch();
     deliver(kReadBuffer);  // what the peer sent before it went
     if (!self.alive()) return;
-    platform::ScopedFlag signal(socket_->emitting);
+    velmora::ScopedFlag signal(socket_->emitting);
     events_.disconnected();
 }
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/lifetime.h"
+#include "velmora/lifetime.h"
 #include "platform/services.h"
 
 namespace velmora::qt {
@@ -44,7 +44,7 @@ class QtStreamSocket final : public platform::StreamSocket {
     bool inCall_ = false;  // inside one of our own calls: events wait for the event loop
     int attempt_ = 0;      // counts connects and closes, so a late event of an old one is dropped
     bool moreLater_ = false;       // a turn of the event loop is booked for what is still buffered
-    platform::Liveness liveness_;  // the core may let go of us from inside one of our events
+    velmora::Liveness liveness_;  // the core may let go of us from inside one of our events
 };
 
 class QtNetwork final : public platform::Network {

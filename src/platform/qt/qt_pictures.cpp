@@ -10,7 +10,7 @@
 #include <QScreen>
 #include <utility>
 
-#include "platform/raster_kinds.h"
+#include "velmora/raster_kinds.h"
 
 namespace velmora::qt {
 namespace {
@@ -33,8 +33,8 @@ constexpr QSize kNoScreenBound(4096, 4096);
 
 // The raster formats the board takes, by their signatures.
 QByteArray rasterFormat(const QByteArray& head) {
-    const platform::RasterKind* kind =
-        platform::rasterKind(std::string_view(head.constData(), std::size_t(head.size())));
+    const velmora::RasterKind* kind =
+        velmora::rasterKind(std::string_view(head.constData(), std::size_t(head.size())));
     return kind ? QByteArray(kind->format.data(), qsizetype(kind->format.size())) : QByteArray();
 }
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/lifetime.h"
+#include "velmora/lifetime.h"
 #include "platform/services.h"
 #include "platform/win32/win32.h"
 
@@ -69,7 +69,7 @@ class WinsockSocket final : public platform::StreamSocket {
     std::string outbox_;
     bool announced_ = false;       // connected() was raised for this connection
     unsigned generation_ = 0;      // a posted failure of an earlier connection finds it stale
-    platform::Liveness liveness_;  // for the failures it posts
+    velmora::Liveness liveness_;  // for the failures it posts
 };
 
 }  // namespace velmora::win32
