@@ -131,7 +131,7 @@ void FakeSocket::raise(const std::function<void(platform::SocketEvents&)>& event
     FakePlatform& platform = platform_;
     FakeSocket* const outer = std::exchange(platform.raising, this);
     event(events);
-    if (platform.raising == this) platform.raising = outer;
+    platform.raising = outer;
 }
 
 // --- the platform ---
