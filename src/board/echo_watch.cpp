@@ -13,8 +13,8 @@ void EchoWatch::tick() {
         fallback_.launch();
 }
 
-// No box here: a box would hold the tick until someone closed it, and on an unattended board the
-// heartbeat, and with it the fallback, would stop after the first answer.
+// At once, with nothing for anyone to answer: on an unattended board the heartbeat, and with it the
+// fallback, goes on tick after tick.
 void EchoWatch::renewEcho() {
     board_.send(kEchoRequest);
     board_.setEchoReceived(false);

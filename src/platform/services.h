@@ -49,8 +49,6 @@ class Ui {
     virtual PixelRect desktopRect() = 0;
     // The width of text drawn on one line in font (name, size and weight), in twips.
     virtual float textWidth(const Font& font, const std::string& text) = 0;
-    // A modal box with an OK button; returns when the user closed it.
-    virtual void messageBox(const std::string& text, const std::string& caption) = 0;
     // Runs task on the UI thread after the current event has been handled.
     virtual void post(std::function<void()> task) = 0;
     // No window of the program is left: end the event loop.

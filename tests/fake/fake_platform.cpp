@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 namespace velmora::fake {
 
@@ -22,8 +23,6 @@ FakeWindow::FakeWindow(FakePlatform& platform, Form& f, platform::WindowEvents& 
 }
 
 FakeWindow::~FakeWindow() {
-    if (platform_.openBoxes > 0)
-        platform_.lifetimeFaults.push_back(form.name + " released while a box is open");
     platform_.record("DestroyWindow(" + form.name + ")");
     forget(platform_.windows, this);
 }
@@ -76,6 +75,10 @@ FakeSocket::FakeSocket(FakePlatform& platform, platform::SocketEvents& e)
 }
 
 FakeSocket::~FakeSocket() {
+    if (platform_.raising == this) {
+        platform_.lifetimeFaults.push_back("a socket released inside its own event");
+        platform_.raising = nullptr;
+    }
     platform_.goneSockets.push_back(written);
     forget(platform_.sockets, this);
 }
@@ -105,28 +108,38 @@ void FakeSocket::finish(int timeoutMs) {
 void FakeSocket::acceptConnection() {
     connecting = false;
     open = true;
-    events.connected();
+    raise([](platform::SocketEvents& e) { e.connected(); });
 }
 
 void FakeSocket::refuse() {
     connecting = false;
     open = false;
-    events.disconnected();
+    raise([](platform::SocketEvents& e) { e.disconnected(); });
 }
 
 void FakeSocket::deliver(std::string_view bytes) {
-    events.received(bytes);
+    raise([bytes](platform::SocketEvents& e) { e.received(bytes); });
 }
 
 void FakeSocket::drop() {
     open = false;
-    events.disconnected();
+    raise([](platform::SocketEvents& e) { e.disconnected(); });
+}
+
+// Nothing of this socket is touched after the event: a wrong handler may have destroyed it.
+void FakeSocket::raise(const std::function<void(platform::SocketEvents&)>& event) {
+    FakePlatform& platform = platform_;
+    FakeSocket* const outer = std::exchange(platform.raising, this);
+    event(events);
+    platform.raising = outer;
 }
 
 // --- the platform ---
 
 FakePlatform::FakePlatform() = default;
-FakePlatform::~FakePlatform() = default;
+FakePlatform::~FakePlatform() {
+    for (const auto& fault : lifetimeFaults) reportLifetimeFault(fault);
+}
 
 platform::Services FakePlatform::services() {
     return platform::Services{*this, *this, *this, *this, *this, *this, *this};
@@ -160,14 +173,6 @@ float FakePlatform::textWidth(const Font& font, const std::string& text) {
         return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
     });
     return font.size * 10 * static_cast<float>(codePoints);
-}
-
-void FakePlatform::messageBox(const std::string& text, const std::string& caption) {
-    record("MessageBox(" + text + "," + caption + ")");
-    ++openBoxes;
-    if (duringMessageBox) duringMessageBox();
-    runPosted();
-    --openBoxes;
 }
 
 void FakePlatform::post(std::function<void()> task) {

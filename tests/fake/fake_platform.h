@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 // An in-memory platform for the unit tests: it keeps real state, records every call in order in
-// `log`, and lets a test deliver any event (mouse, tick, socket data) and answer any chooser or
-// box.
+// `log`, and lets a test deliver any event (mouse, tick, socket data) and answer any chooser.
 #pragma once
 
 #include <deque>
@@ -100,6 +99,7 @@ class FakeSocket final : public platform::StreamSocket {
     platform::SocketEvents& events;
 
   private:
+    void raise(const std::function<void(platform::SocketEvents&)>& event);
     FakePlatform& platform_;
 };
 
@@ -129,7 +129,6 @@ class FakePlatform final : public platform::Ui,
     PixelRect desktopRect() override;
     // Every code point half an em wide, bold or not: size × 10 twips.
     float textWidth(const Font& font, const std::string& text) override;
-    void messageBox(const std::string& text, const std::string& caption) override;
     void post(std::function<void()> task) override;
     void quit() override;
     void reportFatal(const std::string& caption, const std::string& text) override;
@@ -140,14 +139,11 @@ class FakePlatform final : public platform::Ui,
     PixelRect desktop{0, 0, 1280, 1024};
     std::vector<FakeWindow*> windows;  // alive now
     FakeWindow* window(const std::string& formName);
-    // Runs while a box is open; then the box's own loop runs the posted tasks, as a modal loop
-    // does.
-    std::function<void()> duringMessageBox;
-    int openBoxes = 0;
-    // Releases that broke the lifetime rule: a timer inside its own tick, a window while a box is
-    // open.
+    // Releases that broke the lifetime rule: a timer inside its own tick, a socket inside its own
+    // event. Those still here when the platform goes are handed to reportLifetimeFault.
     std::vector<std::string> lifetimeFaults;
     FakeTimer* ticking = nullptr;
+    FakeSocket* raising = nullptr;
     std::deque<std::function<void()>> posted;
     void runPosted();  // runs posted tasks until none is left
     bool quitCalled = false;
@@ -211,6 +207,10 @@ class FakePlatform final : public platform::Ui,
     std::vector<FakeSocket*> sockets;      // alive now
     std::vector<std::string> goneSockets;  // what each destroyed socket had been written
 };
+
+// What the program the fake runs in does with a lifetime fault left at the end: the tests fail the
+// running test (lifetime_faults_gtest.cpp), the fuzzer stops (lifetime_faults_abort.cpp).
+void reportLifetimeFault(const std::string& fault);
 
 // A link control that records its operations in the platform's log and answers with `results`.
 class FakeLink final : public link::LinkControl {

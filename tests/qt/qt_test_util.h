@@ -44,9 +44,6 @@ class DesktopUi final : public platform::Ui {
     float textWidth(const Font& font, const std::string& text) override {
         return ui_.textWidth(font, text);
     }
-    void messageBox(const std::string& text, const std::string& caption) override {
-        ui_.messageBox(text, caption);
-    }
     void post(std::function<void()> task) override { ui_.post(std::move(task)); }
     void quit() override { ui_.quit(); }
     void reportFatal(const std::string& caption, const std::string& text) override {

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Prints what the running board shows, read through the Win32 API as any other program could:
 // the window's placement and, for each control of the board's design, its text and visibility.
-// With --dismiss SECONDS it instead keeps pressing OK on every message box the board opens, until
-// the board is gone or the time is up.
 // Exits 1 when no board window is up.
 #include <windows.h>
 
@@ -49,41 +47,14 @@ BOOL CALLBACK findBoard(HWND window, LPARAM found) {
     return TRUE;
 }
 
-struct Boxes {
-    HWND owner;
-    int closed = 0;
-};
-
-BOOL CALLBACK closeBox(HWND window, LPARAM boxes) {
-    auto* b = reinterpret_cast<Boxes*>(boxes);
-    wchar_t name[64];
-    GetClassNameW(window, name, 64);
-    if (std::wstring(name) == L"#32770" && GetWindow(window, GW_OWNER) == b->owner &&
-        IsWindowVisible(window)) {
-        PostMessageW(window, WM_COMMAND, IDOK, 0);
-        ++b->closed;
-    }
-    return TRUE;
-}
-
 }  // namespace
 
-int main(int argc, char** argv) {
+int main() {
     HWND board = nullptr;
     EnumWindows(findBoard, reinterpret_cast<LPARAM>(&board));
     if (!board) {
         std::puts("no board");
         return 1;
-    }
-    if (argc > 2 && std::string(argv[1]) == "--dismiss") {
-        const ULONGLONG until = GetTickCount64() + 1000ull * std::stoul(argv[2]);
-        Boxes boxes{board};
-        while (IsWindow(board) && GetTickCount64() < until) {
-            EnumWindows(closeBox, reinterpret_cast<LPARAM>(&boxes));
-            Sleep(50);
-        }
-        std::printf("closed %d box(es)\n", boxes.closed);
-        return 0;
     }
     RECT r{};
     GetWindowRect(board, &r);

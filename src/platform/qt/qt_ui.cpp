@@ -75,14 +75,6 @@ float QtUi::textWidth(const Font& font, const std::string& text) {
     return scale().toTwipsX(QFontMetricsF(toQFont(font)).horizontalAdvance(fromUtf8(text)));
 }
 
-void QtUi::messageBox(const std::string& text, const std::string& caption) {
-    QMessageBox box(QMessageBox::NoIcon, fromUtf8(caption), fromUtf8(text), QMessageBox::Ok);
-    box.setTextFormat(Qt::PlainText);
-    // Above the full-screen board, which stays on top.
-    box.setWindowFlags(box.windowFlags() | Qt::WindowStaysOnTopHint);
-    box.exec();
-}
-
 void QtUi::post(std::function<void()> task) {
     QMetaObject::invokeMethod(qApp, std::move(task), Qt::QueuedConnection);
 }

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Windows, the screen, message boxes and the event loop, on Qt Widgets.
+// Windows, the screen, the event loop and the box that reports a fatal failure, on Qt Widgets.
 #pragma once
 
 #include <QAbstractNativeEventFilter>
@@ -22,7 +22,6 @@ class QtUi final : public platform::Ui {
     TwipSize screenSize() override;
     PixelRect desktopRect() override;
     float textWidth(const Font& font, const std::string& text) override;
-    void messageBox(const std::string& text, const std::string& caption) override;
     void post(std::function<void()> task) override;
     void quit() override;
     void reportFatal(const std::string& caption, const std::string& text) override;

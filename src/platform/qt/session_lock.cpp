@@ -5,7 +5,10 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace velmora::qt {
 
@@ -22,18 +25,25 @@ SessionLock::~SessionLock() {
     if (fd_ >= 0) close(fd_);
 }
 
-std::unique_ptr<SessionLock> SessionLock::take() {
+std::unique_ptr<SessionLock> SessionLock::take(const LockCall& lock) {
     constexpr int kNoLock = -1;  // a board that shows without a lock
     const std::string path = sessionLockPath();
     if (path.empty()) return std::unique_ptr<SessionLock>(new SessionLock(kNoLock));
     // Close-on-exec: a fallback screen saver the board launches must not keep it.
     const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0) return std::unique_ptr<SessionLock>(new SessionLock(kNoLock));
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        close(fd);
-        return nullptr;
-    }
-    return std::unique_ptr<SessionLock>(new SessionLock(fd));
+    int taken;
+    do {
+        taken = lock(fd, LOCK_EX | LOCK_NB);
+    } while (taken != 0 && errno == EINTR);
+    if (taken == 0) return std::unique_ptr<SessionLock>(new SessionLock(fd));
+    const int error = errno;
+    close(fd);
+    if (error == EWOULDBLOCK) return nullptr;  // another board shows
+    // A lock that cannot be had says nothing of other boards: better perhaps two boards than none.
+    std::fprintf(stderr, "velmora2000: the board shows without its session lock (%s: %s)\n",
+                 path.c_str(), std::strerror(error));
+    return std::unique_ptr<SessionLock>(new SessionLock(kNoLock));
 }
 
 }  // namespace velmora::qt

@@ -4,6 +4,9 @@
 // it ends, so a crashed board leaves nothing behind.
 #pragma once
 
+#include <sys/file.h>
+
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -15,9 +18,13 @@ class SessionLock {
     SessionLock(const SessionLock&) = delete;
     SessionLock& operator=(const SessionLock&) = delete;
 
+    // flock(2), or a stand-in that fails as a file system may.
+    using LockCall = std::function<int(int fd, int operation)>;
+
     // The lock, or nullptr when another board holds it. Without $XDG_RUNTIME_DIR (no place to
-    // share with the other boards of the session) every board may show.
-    static std::unique_ptr<SessionLock> take();
+    // share with the other boards of the session), or when the lock fails for any other reason
+    // (said on standard error), the board shows unguarded.
+    static std::unique_ptr<SessionLock> take(const LockCall& lock = ::flock);
 
   private:
     explicit SessionLock(int fd) : fd_(fd) {}

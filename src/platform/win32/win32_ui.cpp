@@ -91,11 +91,6 @@ float Win32Ui::textWidth(const Font& font, const std::string& text) {
     return dpi_.twipsX(size.cx);
 }
 
-void Win32Ui::messageBox(const std::string& text, const std::string& caption) {
-    // Owned by the program's active window, so that it comes up above a topmost board.
-    MessageBoxW(GetActiveWindow(), widen(text).c_str(), widen(caption).c_str(), MB_OK);
-}
-
 void Win32Ui::post(std::function<void()> task) {
     const std::lock_guard lock(tasksMutex_);
     tasks_.push_back(std::move(task));

@@ -36,7 +36,6 @@ class Win32Ui final : public platform::Ui, public platform::Timers {
     TwipSize screenSize() override;
     PixelRect desktopRect() override;
     float textWidth(const Font& font, const std::string& text) override;
-    void messageBox(const std::string& text, const std::string& caption) override;
     void post(std::function<void()> task) override;  // from any thread
     void quit() override;
     void reportFatal(const std::string& caption, const std::string& text) override;
