@@ -21,9 +21,11 @@ struct DeclaredSize {
     std::string_view format;  // the raster kind's: "bmp", "gif", "jpeg" or "png"
     std::int64_t width = 0;
     std::int64_t height = 0;
-    // Whether a loader takes a picture of this size (the bounds above).
+    // Whether a loader takes a picture of this size (the bounds above). A header's sizes may
+    // reach 2^32 each: their product is never formed.
     bool allowed() const {
-        return width * height <= (format == "jpeg" ? kMaxPicturePixels : kMaxFullDecodePixels);
+        const std::int64_t most = format == "jpeg" ? kMaxPicturePixels : kMaxFullDecodePixels;
+        return width > 0 && height > 0 && width <= most && height <= most / width;
     }
 };
 

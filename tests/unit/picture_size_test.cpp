@@ -100,6 +100,8 @@ TEST(PictureSize, BoundsAreThoseOfAShortDecodeSaveForJpeg) {
     EXPECT_FALSE((DeclaredSize{"gif", 65535, 65535}.allowed()));
     EXPECT_TRUE((DeclaredSize{"jpeg", 8000, 8000}.allowed()));
     EXPECT_FALSE((DeclaredSize{"jpeg", 8000, 8001}.allowed()));
+    EXPECT_FALSE((DeclaredSize{"png", 0xFFFFFFFF, 0xFFFFFFFF}.allowed()));  // no overflow
+    EXPECT_FALSE((DeclaredSize{"bmp", 1, 9'000'001}.allowed()));
 }
 
 }  // namespace

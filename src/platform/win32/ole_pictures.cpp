@@ -40,17 +40,9 @@ Failure invalidPicture(const std::string& shown) {
 // a small file may declare a picture of gigapixels. Icons and metafiles are drawn at the screen's
 // size at most. JPEG keeps the larger bound of the Linux loader, which decodes it reduced: a
 // camera's photo as a cover still shows, at the cost of a longer decode here.
-void checkDeclaredSize(HGLOBAL memory, const std::string& shown) {
-    const auto* bytes = static_cast<const char*>(GlobalLock(memory));
-    const std::string_view file(bytes, GlobalSize(memory));
-    const bool raster = rasterKind(file) != nullptr;
+bool sizeAllowed(std::string_view file) {
     const auto size = platform::declaredSize(file);
-    GlobalUnlock(memory);
-    if (raster && !(size && size->allowed())) {
-        GlobalFree(memory);
-        throw Failure(ErrorCode::InvalidPicture,
-                      "Invalid picture (too large or no size): " + shown);
-    }
+    return size ? size->allowed() : !rasterKind(file);
 }
 
 struct Handle {
@@ -60,7 +52,8 @@ struct Handle {
     }
 };
 
-// The whole file in movable memory, for a stream; tells a missing file from one we may not read.
+// The whole file in movable memory, for a stream, once the size it declares is allowed; tells a
+// missing file from one we may not read.
 HGLOBAL readFile(const std::wstring& path, const std::string& shown) {
     Handle file{CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr)};
@@ -78,11 +71,17 @@ HGLOBAL readFile(const std::wstring& path, const std::string& shown) {
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
     if (!memory) invalid(shown);
     DWORD read = 0;
-    const BOOL ok = ReadFile(file.h, GlobalLock(memory), bytes, &read, nullptr);
+    auto* data = static_cast<char*>(GlobalLock(memory));
+    const BOOL ok = ReadFile(file.h, data, bytes, &read, nullptr);
+    const bool allowed = ok && sizeAllowed({data, read});
     GlobalUnlock(memory);
     if (!ok || read != bytes) {
         GlobalFree(memory);
         throw Failure(ErrorCode::PermissionDenied, "Cannot read " + shown);
+    }
+    if (!allowed) {
+        GlobalFree(memory);
+        throw Failure(ErrorCode::InvalidPicture, "Invalid picture (too large): " + shown);
     }
     return memory;
 }
@@ -176,7 +175,6 @@ void OlePicture::render(HDC dc, const RECT& box) const {
 PictureRef loadOlePicture(const std::string& path) {
     if (path.empty()) return nullptr;
     HGLOBAL memory = readFile(widen(path), path);
-    checkDeclaredSize(memory, path);
     IStream* stream = nullptr;
     if (FAILED(CreateStreamOnHGlobal(memory, TRUE, &stream))) {
         GlobalFree(memory);
