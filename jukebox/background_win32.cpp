@@ -11,6 +11,8 @@
 #include <cwchar>
 #include <string>
 
+#include "service_job_win32.h"
+
 namespace {
 
 // The running one holds the mutex for as long as it lives and ends when the event is set.
@@ -95,36 +97,27 @@ int run(const wchar_t* arguments) {
         return 1;
 
     const std::wstring program = ownFolder() + L"velmora-jukebox.exe";
-    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
     const HANDLE log = openLog();
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    if (log != INVALID_HANDLE_VALUE) {
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = startup.hStdError = log;
-    }
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr,
-                        log != INVALID_HANDLE_VALUE, CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr,
-                        nullptr, &startup, &process)) {
+    std::string why;
+    const HANDLE service =
+        velmora::jukebox::startInJob(job, program, L"\"" + program + L"\" " + arguments, log, why);
+    if (!service) {
         if (log != INVALID_HANDLE_VALUE) {
-            const char text[] = "velmora-jukebox-background: cannot start velmora-jukebox.exe\r\n";
+            const std::string text =
+                "velmora-jukebox-background: velmora-jukebox.exe did not start: " + why + "\r\n";
             DWORD written = 0;
-            WriteFile(log, text, sizeof text - 1, &written, nullptr);
+            WriteFile(log, text.data(), DWORD(text.size()), &written, nullptr);
         }
         return 1;
     }
-    AssignProcessToJobObject(job, process.hProcess);
-    ResumeThread(process.hThread);
-    CloseHandle(process.hThread);
 
-    const HANDLE waitFor[] = {stop, process.hProcess};
+    const HANDLE waitFor[] = {stop, service};
     DWORD exitCode = 0;
     if (WaitForMultipleObjects(2, waitFor, FALSE, INFINITE) == WAIT_OBJECT_0) {
         TerminateJobObject(job, 0);
-        WaitForSingleObject(process.hProcess, INFINITE);
+        WaitForSingleObject(service, INFINITE);
     } else {
-        GetExitCodeProcess(process.hProcess, &exitCode);
+        GetExitCodeProcess(service, &exitCode);
     }
     ReleaseMutex(running);
     return int(exitCode);

@@ -22,6 +22,7 @@
 #include "options.h"
 #include "serve/server.h"
 #include "serve/transcript.h"
+#include "stored_settings.h"
 
 using namespace velmora::jukebox;
 
@@ -83,8 +84,10 @@ void serve(asio::io_context& io, Server& server, Source* source = nullptr) {
 int followMpd(const Options& options) {
     MpdBridgeConfig bridgeConfig;
     try {
+        // An address given wins; without one, the stored one, then MPD's own variables.
+        const std::string given = options.mpd->empty() ? storedMpdAddress() : *options.mpd;
         bridgeConfig.address =
-            parseMpdAddress(*options.mpd, std::getenv("MPD_HOST"), std::getenv("MPD_PORT"));
+            parseMpdAddress(given, std::getenv("MPD_HOST"), std::getenv("MPD_PORT"));
     } catch (const MpdAddressError& error) {
         std::cerr << kName << ": " << error.what() << '\n';
         return 2;

@@ -113,8 +113,9 @@ media players, and tells every connected Velmora2000 board what is playing.
   --playlist FILE     play an M3U playlist (#EXTINF length and "Artist - Title",
                       #EXTALB album, folder.jpg or cover.jpg beside each file)
   --mpd [ADDRESS]     follow an MPD server: [PASSWORD@]HOST[:PORT], [IPv6]:PORT or a
-                      socket path; without ADDRESS, MPD_HOST and MPD_PORT as MPD's
-                      clients read them, else localhost:6600
+                      socket path; without ADDRESS, the one the Windows installer
+                      stored, else MPD_HOST and MPD_PORT as MPD's clients read them,
+                      else localhost:6600
   --mpris [PLAYER]    follow the desktop's media players (MPRIS, Linux): the one that
                       plays; with PLAYER only org.mpris.MediaPlayer2.PLAYER (e.g. vlc)
   --cover-dir DIR     write covers into DIR (default: the user's cache folder)

@@ -18,6 +18,9 @@ ManifestDPIAware true
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Velmora2000"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
+; velmora-jukebox's own settings: the MPD address, which may hold a password, is kept here for the
+; user alone, never on the log-on entry's command line nor in the Apps entry.
+!define SERVICE_KEY "Software\velmora-jukebox"
 !define DESKTOP_KEY "Control Panel\Desktop"
 !define BACKGROUND_EXE "velmora-jukebox-background.exe"
 !define OPTIONS_LINK "$SMPROGRAMS\Velmora2000 Options.lnk"
@@ -84,9 +87,13 @@ Function CheckAddress
 FunctionEnd
 
 Function .onInit
-  ; The choices of the last install, then the command line's.
+  ; The choices of the last install (an older one kept the address in the Apps entry), then the
+  ; command line's.
   ReadRegStr $Mode HKCU "${UNINSTALL_KEY}" "Mode"
-  ReadRegStr $MpdAddress HKCU "${UNINSTALL_KEY}" "MpdAddress"
+  ReadRegStr $MpdAddress HKCU "${SERVICE_KEY}" "MpdAddress"
+  ${If} $MpdAddress == ""
+    ReadRegStr $MpdAddress HKCU "${UNINSTALL_KEY}" "MpdAddress"
+  ${EndIf}
   ${If} $Mode != "mpd"
     StrCpy $Mode "demo"
   ${EndIf}
@@ -216,8 +223,10 @@ Section "Velmora2000"
 
   CreateShortcut "${OPTIONS_LINK}" "$INSTDIR\Velmora2000.scr" "/c" "$INSTDIR\Velmora2000.scr" 0
 
+  ; The service reads the address from its settings when "--mpd" comes alone.
+  WriteRegStr HKCU "${SERVICE_KEY}" "MpdAddress" "$MpdAddress"
   ${If} $Mode == "mpd"
-    StrCpy $1 "--mpd $MpdAddress"
+    StrCpy $1 "--mpd"
   ${Else}
     StrCpy $1 "--demo"
   ${EndIf}
@@ -232,7 +241,7 @@ Section "Velmora2000"
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
   WriteRegStr HKCU "${UNINSTALL_KEY}" "Mode" "$Mode"
-  WriteRegStr HKCU "${UNINSTALL_KEY}" "MpdAddress" "$MpdAddress"
+  DeleteRegValue HKCU "${UNINSTALL_KEY}" "MpdAddress"  ; an older install's copy
   ${GetSize} "$INSTDIR" "/S=0K" $2 $3 $4
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $2
 
@@ -294,6 +303,7 @@ Section "Uninstall"
   RMDir "$LOCALAPPDATA\Programs"  ; made by the install into the default folder, if it was not there
   ; velmora-jukebox's covers and log.
   RMDir /r "$LOCALAPPDATA\velmora-jukebox"
+  DeleteRegKey HKCU "${SERVICE_KEY}"
   DeleteRegKey HKCU "${UNINSTALL_KEY}"
   DeleteRegKey /ifempty HKCU "Software\Microsoft\Windows\CurrentVersion\Uninstall"
 SectionEnd

@@ -5,7 +5,9 @@
     installer_check.py SETUP NAME=FILE...   the installed file NAME must hold FILE's bytes
 
 A silent install into a folder with a space and a letter outside ASCII, over a screen saver the
-user had; then a silent uninstall while the service runs. Prints PASS/FAIL lines and figures."""
+user had and an older install that kept the MPD address (and its password) in the Apps entry and
+on the log-on entry's command line; then a silent uninstall while the service runs. A stand-in MPD
+tells which password reached it. Prints PASS/FAIL lines and figures."""
 
 import glob
 import os
@@ -13,6 +15,7 @@ import socket
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 PREFIX = os.environ["WINEPREFIX"]
@@ -23,6 +26,8 @@ FOLDER = "C:\\Prøve Mappe\\Velmora2000"
 OLD_SAVER = "C:\\Savers\\Blåbær.scr"
 DESKTOP = "HKEY_CURRENT_USER\\Control Panel\\Desktop"
 WINDOWS = "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion"
+SERVICE = "HKEY_CURRENT_USER\\Software\\velmora-jukebox"
+PASSWORD = "s3cret-Pw"
 # Not compared: the settings the options dialog's "OK" writes (the user's, which uninstalling
 # keeps), and what Wine itself writes as programs run: its own keys, the hardware it finds (which
 # Windows rebuilds at each start), the fonts, and the devices' state.
@@ -105,6 +110,39 @@ def processes(name=b"\\velmora-jukebox", seconds=0):
         time.sleep(0.2)
 
 
+class StandInMpd:
+    """An MPD on loopback that greets, answers OK to every command but "idle", and keeps the
+    passwords it is sent."""
+
+    def __init__(self):
+        self.server = socket.create_server(("127.0.0.1", 0))
+        self.port = self.server.getsockname()[1]
+        self.passwords = []
+        threading.Thread(target=self.serve, daemon=True).start()
+
+    def serve(self):
+        while True:
+            conn, _ = self.server.accept()
+            threading.Thread(target=self.talk, args=(conn,), daemon=True).start()
+
+    def talk(self, conn):
+        with conn:
+            conn.sendall(b"OK MPD 0.23.5\n")
+            for line in conn.makefile("rb"):
+                command = line.decode(errors="replace").rstrip("\n")
+                if command.startswith("password "):
+                    self.passwords.append(command[len("password "):].strip('"'))
+                if not command.startswith("idle"):
+                    conn.sendall(b"OK\n")
+
+    def sent(self, password, seconds=30):
+        """Whether `password` came within `seconds`."""
+        deadline = time.monotonic() + seconds
+        while password not in self.passwords and time.monotonic() < deadline:
+            time.sleep(0.2)
+        return password in self.passwords
+
+
 def greeting(port):
     """The first line the service on `port` sends a board."""
     for _ in range(60):
@@ -133,9 +171,20 @@ def main(setup, pairs):
     wine("regedit", "/S", windows(reg))
     machine_before, user_before = export("HKEY_LOCAL_MACHINE"), export("HKEY_CURRENT_USER")
 
+    # What an older install left: the address, password and all, in the Apps entry and on the
+    # log-on entry's command line.
+    mpd = StandInMpd()
+    address = f"{PASSWORD}@127.0.0.1:{mpd.port}"
+    background = FOLDER + "\\velmora-jukebox-background.exe"
+    old_run = f'"{background}" --mpd {address}'
+    for key, name, data in ((WINDOWS + "\\Uninstall\\Velmora2000", "Mode", "mpd"),
+                            (WINDOWS + "\\Uninstall\\Velmora2000", "MpdAddress", address),
+                            (WINDOWS + "\\Run", "Velmora2000", old_run)):
+        wine("reg", "add", key, "/v", name, "/t", "REG_SZ", "/d", data, "/f")
+
     start = time.monotonic()
     # Through cmd: NSIS takes "/D=" unquoted, spaces and all, and Wine would quote it.
-    wine("cmd", "/c", f"{windows(setup)} /S /MODE=mpd /MPD=music.lan:6601 /D={FOLDER}")
+    wine("cmd", "/c", f"{windows(setup)} /S /MODE=mpd /D={FOLDER}")
     install_time = time.monotonic() - start
 
     names = set(os.listdir(folder)) if os.path.isdir(folder) else set()
@@ -148,7 +197,6 @@ def main(setup, pairs):
     desktop, uninstall = user.get(DESKTOP, {}), user.get(WINDOWS + "\\Uninstall\\Velmora2000", {})
     saver = desktop.get("SCRNSAVE.EXE", "")
     run = user.get(WINDOWS + "\\Run", {}).get("Velmora2000", "")
-    background = FOLDER + "\\velmora-jukebox-background.exe"
     saver_file = subprocess.run(["winepath", "-u", saver], env=ENV, capture_output=True,
                                 text=True, check=False).stdout.strip()
     check("install: the registry values", [
@@ -158,9 +206,16 @@ def main(setup, pairs):
         " " in saver and f"SCRNSAVE.EXE {saver!r} has a space",  # Windows runs it unquoted
         desktop.get("ScreenSaveActive") != "1" and "ScreenSaveActive is not 1",
         desktop.get("ScreenSaveTimeOut") != "420" and "the timeout changed",
-        run != f'"{background}" --mpd music.lan:6601' and f"Run is {run!r}",
+        run != f'"{background}" --mpd' and f"Run is {run!r}",
         uninstall.get("UninstallString") != f'"{FOLDER}\\Uninstall.exe"' and f"Apps: {uninstall}",
         uninstall.get("DisplayName") != "Velmora2000" and "no DisplayName"])
+    check("install: the MPD address in the service's settings alone", [
+        user.get(SERVICE, {}).get("MpdAddress") != address
+        and f"the service's MpdAddress is {user.get(SERVICE)}",
+        *(f"{key} holds the password" for key, values in user.items()
+          if key != SERVICE and any(PASSWORD in data for data in values.values())),
+        not mpd.sent(PASSWORD) and "the service did not send MPD the stored password",
+        *(f"{line!r} carries the password" for line in processes() if PASSWORD in line)])
 
     # Without "/c" the .scr would show no window.
     wine("start", "C:\\" + os.path.relpath(link, PREFIX + "/drive_c").replace("/", "\\"))
@@ -191,6 +246,16 @@ def main(setup, pairs):
         stopped and f"--stop left {stopped}",
         hello != "VELMORA-LINK 1 velmora-jukebox mpd" and f"a board got {hello!r}",
         not os.path.isdir(cache) and "no cover cache folder"])
+
+    # An older install's log-on entry, its address on the command line, still works.
+    wine(background, "--stop", timeout=30)
+    service.kill()
+    service = subprocess.Popen(["wine", background, "--mpd", "0ld-Pw@" + address.split("@")[1],
+                                "--port", str(port)], env=ENV,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    check("an older log-on entry's --mpd ADDRESS", [
+        not mpd.sent("0ld-Pw") and "MPD was not sent the password on the command line",
+        greeting(port) != hello and "no board is served"])
 
     start = time.monotonic()
     wine(FOLDER + "\\Uninstall.exe", "/S")

@@ -3,6 +3,7 @@
 // registry and file system (under Wine, its own).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -16,6 +17,7 @@
 #include "ui_harness.h"
 
 #include <shellapi.h>
+#include <tlhelp32.h>
 
 namespace velmora::win32 {
 namespace {
@@ -187,18 +189,20 @@ std::string le32(int v) {
     return le16(v & 0xFFFF) + le16((v >> 16) & 0xFFFF);
 }
 
-// A bitmap file of one colour: 24 bits a pixel (width * 3 a multiple of 4), or 4 x 2 at 8 bits
-// run-length encoded.
+// A bitmap file of one colour: 24 bits a pixel (width * 3 a multiple of 4), or 8 bits run-length
+// encoded (a few bytes a row, whatever its width).
 std::string bitmap(bool rle, int red, int green, int blue, int width = 4, int height = 2) {
     std::string palette;
     std::string bits;
     if (rle) {
-        width = 4;
-        height = 2;
         palette = std::string{static_cast<char>(blue), static_cast<char>(green),
                               static_cast<char>(red), 0};
-        for (int row = 0; row < 2; ++row) bits += std::string{4, 0, 0, 0};  // 4 of colour 0, eol
-        bits[bits.size() - 1] = 1;                                          // end of bitmap
+        for (int row = 0; row < height; ++row) {
+            for (int left = width; left > 0; left -= 255)  // runs of colour 0
+                bits += std::string{static_cast<char>(std::min(left, 255)), 0};
+            bits += std::string{0, 0};  // end of line
+        }
+        bits[bits.size() - 1] = 1;  // end of bitmap
     } else {
         std::string row;
         for (int x = 0; x < width; ++x)
@@ -307,6 +311,9 @@ TEST(Pictures, FailuresCarryTheirNumbersAndTheEmptyPathClears) {
         {dir / L"nowhere\\missing.gif", ErrorCode::FileNotFound},
         {dir.file(L"text.jpg", "not a picture at all"), ErrorCode::InvalidPicture},
         {dir.file(L"empty.bmp", ""), ErrorCode::InvalidPicture},
+        // A hundred kilobytes that declare 12 megapixels: refused before the loader allocates
+        // them.
+        {dir.file(L"huge.rle", bitmap(true, 255, 0, 0, 4000, 3000)), ErrorCode::InvalidPicture},
     };
     for (const auto& c : cases) {
         try {
@@ -364,6 +371,43 @@ TEST(Pictures, AnswersComeLaterOnTheUiThreadWhichKeepsRunningMeanwhile) {
     EXPECT_EQ(failed->failure->code(), ErrorCode::InvalidPicture);
     testing::pumpFor(1500);  // the orphan's worker ends meanwhile
     EXPECT_EQ(dropped, 0);
+}
+
+// The threads this process has.
+int threadCount() {
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        count += entry.th32OwnerProcessID == GetCurrentProcessId();
+    CloseHandle(snapshot);
+    return count;
+}
+
+TEST(Pictures, OneWorkerDecodesInTurnAndSkipsCoversAlreadyReplaced) {
+    TempFolder dir;
+    const std::string big = narrow(dir.file(L"big.bmp", bitmap(false, 255, 0, 0, 3000, 3000)));
+    const std::string small = narrow(dir.file(L"small.bmp", bitmap(false, 255, 0, 0)));
+    OlePictures pictures(testing::sharedUi());
+    std::vector<std::string> answered;
+    const auto answer = [&answered](std::string name) {
+        return [&answered, name](platform::PictureResult result) {
+            answered.push_back(name + (result.picture ? "" : " failed"));
+        };
+    };
+    // Covers changing faster than they decode: each request replaces the one before.
+    const int before = threadCount();
+    std::unique_ptr<platform::PictureRequest> shown;
+    for (int i = 1; i <= 8; ++i) shown = pictures.load(big, answer("big " + std::to_string(i)));
+    const int during = threadCount();
+    // Requests still held are all answered, in turn.
+    auto first = pictures.load(small, answer("small 1"));
+    auto second = pictures.load(small, answer("small 2"));
+    ASSERT_TRUE(testing::pumpUntil([&] { return answered.size() >= 3; }, 60000));
+    testing::pumpFor(200);  // nothing else is on its way
+    EXPECT_LE(during - before, 1);
+    EXPECT_EQ(answered, (std::vector<std::string>{"big 8", "small 1", "small 2"}));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QThreadPool>
 
+#include "platform/picture_size.h"
 #include "platform/qt/qt_metafiles.h"
 #include "platform/services.h"
 
@@ -30,13 +31,10 @@ class QtPicture final : public Picture {
     QSize size_;
 };
 
-// A picture larger than this counts as not a picture rather than exhausting memory. JPEG decodes
-// straight to a fraction of its size; PNG, GIF and BMP decode every pixel whatever the size shown,
-// so theirs is the bound of a short decode (about 3000 x 3000).
-inline constexpr qint64 kMaxPicturePixels = 64'000'000;
-inline constexpr qint64 kMaxFullDecodePixels = 9'000'000;
-// Nor is a file larger than this: a cover is a few megabytes at most.
-inline constexpr qint64 kMaxPictureBytes = 32 * 1024 * 1024;
+// The bounds every loader of the board keeps: the picture's pixels, the file's bytes.
+using platform::kMaxFullDecodePixels;
+using platform::kMaxPictureBytes;
+using platform::kMaxPicturePixels;
 
 struct Decoded {
     QImage image;

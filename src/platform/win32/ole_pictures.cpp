@@ -3,13 +3,18 @@
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <mutex>
+#include <string_view>
 #include <system_error>
 #include <thread>
 #include <vector>
 
+#include "platform/picture_size.h"
 #include "platform/win32/text.h"
+#include "velmora/raster_kinds.h"
 
 #include <olectl.h>
 
@@ -31,6 +36,15 @@ Failure invalidPicture(const std::string& shown) {
     throw invalidPicture(shown);
 }
 
+// The system's loader allocates and decodes a raster picture whole, at the size its header gives:
+// a small file may declare a picture of gigapixels. Icons and metafiles are drawn at the screen's
+// size at most. JPEG keeps the larger bound of the Linux loader, which decodes it reduced: a
+// camera's photo as a cover still shows, at the cost of a longer decode here.
+bool sizeAllowed(std::string_view file) {
+    const auto size = platform::declaredSize(file);
+    return size ? size->allowed() : !rasterKind(file);
+}
+
 struct Handle {
     HANDLE h;
     ~Handle() {
@@ -38,7 +52,8 @@ struct Handle {
     }
 };
 
-// The whole file in movable memory, for a stream; tells a missing file from one we may not read.
+// The whole file in movable memory, for a stream, once the size it declares is allowed; tells a
+// missing file from one we may not read.
 HGLOBAL readFile(const std::wstring& path, const std::string& shown) {
     Handle file{CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr)};
@@ -56,11 +71,17 @@ HGLOBAL readFile(const std::wstring& path, const std::string& shown) {
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
     if (!memory) invalid(shown);
     DWORD read = 0;
-    const BOOL ok = ReadFile(file.h, GlobalLock(memory), bytes, &read, nullptr);
+    auto* data = static_cast<char*>(GlobalLock(memory));
+    const BOOL ok = ReadFile(file.h, data, bytes, &read, nullptr);
+    const bool allowed = ok && sizeAllowed({data, read});
     GlobalUnlock(memory);
     if (!ok || read != bytes) {
         GlobalFree(memory);
         throw Failure(ErrorCode::PermissionDenied, "Cannot read " + shown);
+    }
+    if (!allowed) {
+        GlobalFree(memory);
+        throw Failure(ErrorCode::InvalidPicture, "Invalid picture (too large): " + shown);
     }
     return memory;
 }
@@ -183,11 +204,47 @@ PictureRef loadOlePicture(const std::string& path) {
     return std::make_shared<OlePicture>(rasterise(picture, raster, path), raster, width, height);
 }
 
-// The workers' way back to the UI thread, closed when the program lets go of its pictures.
+// The one worker's queue, and its way back to the UI thread; closed when the program lets go of
+// its pictures.
 struct OlePictures::Outlet {
     explicit Outlet(Win32Ui& to) : ui(&to) {}
+    struct Job {
+        std::string path;
+        std::weak_ptr<Done> answer;  // expired: the request was let go of, a newer cover came
+    };
     std::mutex mutex;
-    Win32Ui* ui;
+    std::condition_variable wake;
+    Win32Ui* ui;  // null once closed
+    std::deque<Job> jobs;
+    bool working = false;  // the worker runs
+
+    // On the worker, for as long as the outlet is open: decodes what is still asked for, in turn.
+    static void work(const std::shared_ptr<Outlet>& outlet) {
+        const Apartment com;
+        std::unique_lock lock(outlet->mutex);
+        for (;;) {
+            outlet->wake.wait(lock, [&] { return !outlet->ui || !outlet->jobs.empty(); });
+            if (!outlet->ui) return;
+            Job job = std::move(outlet->jobs.front());
+            outlet->jobs.pop_front();
+            if (job.answer.expired()) continue;
+            lock.unlock();
+            platform::PictureResult result;
+            try {
+                result.picture = loadOlePicture(job.path);
+            } catch (const Failure& failure) {
+                result.failure = failure;
+            } catch (const std::exception&) {  // out of memory on the way: no picture either
+                result.failure = invalidPicture(job.path);
+            }
+            lock.lock();
+            if (!outlet->ui) return;  // the program is ending: the picture goes with this thread
+            outlet->ui->post([answer = std::move(job.answer), result = std::move(result)] {
+                // Held while it runs: the completion may let go of its own request.
+                if (const auto done = answer.lock()) (*done)(result);
+            });
+        }
+    }
 };
 
 namespace {
@@ -208,36 +265,27 @@ OlePictures::OlePictures(Win32Ui& ui) : outlet_(std::make_shared<Outlet>(ui)) {}
 OlePictures::~OlePictures() {
     const std::lock_guard lock(outlet_->mutex);
     outlet_->ui = nullptr;
+    outlet_->jobs.clear();
+    outlet_->wake.notify_all();
 }
 
 std::unique_ptr<platform::PictureRequest> OlePictures::load(const std::string& path, Done done) {
     auto request = std::make_unique<Request>(std::move(done));
-    auto work = [path, outlet = outlet_, answer = request->done()]() mutable {
-        platform::PictureResult result;
-        {
-            const Apartment com;
-            try {
-                result.picture = loadOlePicture(path);
-            } catch (const Failure& failure) {
-                result.failure = failure;
-            } catch (const std::exception&) {  // out of memory on the way: no picture either
-                result.failure = invalidPicture(path);
-            }
+    const std::lock_guard lock(outlet_->mutex);
+    std::erase_if(outlet_->jobs, [](const Outlet::Job& job) { return job.answer.expired(); });
+    if (!outlet_->working) {
+        try {
+            std::thread([outlet = outlet_] { Outlet::work(outlet); }).detach();
+            outlet_->working = true;
+        } catch (const std::system_error&) {  // no thread to be had: no picture either
+            outlet_->ui->post([answer = request->done(), path] {
+                if (const auto done = answer.lock()) (*done)({nullptr, invalidPicture(path)});
+            });
+            return request;
         }
-        const std::lock_guard lock(outlet->mutex);
-        if (!outlet->ui) return;  // the program is ending: the picture goes with this thread
-        outlet->ui->post([answer = std::move(answer), result = std::move(result)] {
-            // Held while it runs: the completion may let go of its own request.
-            if (const auto done = answer.lock()) (*done)(result);
-        });
-    };
-    try {
-        std::thread(std::move(work)).detach();
-    } catch (const std::system_error&) {  // no thread to be had: no picture either
-        outlet_->ui->post([answer = request->done(), path] {
-            if (const auto done = answer.lock()) (*done)({nullptr, invalidPicture(path)});
-        });
     }
+    outlet_->jobs.push_back({path, request->done()});
+    outlet_->wake.notify_one();
     return request;
 }
 

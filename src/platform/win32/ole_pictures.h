@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Picture files through the system's OLE picture loader (OleLoadPicture), which reads BMP
-// (RLE-compressed too), GIF, JPEG, ICO, WMF and EMF, decoded on worker threads.
+// (RLE-compressed too), GIF, JPEG, ICO, WMF and EMF, decoded on a worker thread.
 #pragma once
 
 #include <memory>
@@ -35,11 +35,13 @@ class OlePicture final : public Picture {
 };
 
 // The empty path gives no picture (clears the box). Throws Failure: 53 when the file is missing,
-// 70 when it cannot be opened, 481 when it is not a picture. Any thread that initialised COM.
+// 70 when it cannot be opened, 481 when it is not a picture or declares more pixels than the
+// board's bounds (platform/picture_size.h). Any thread that initialised COM.
 PictureRef loadOlePicture(const std::string& path);
 
-// Each load runs loadOlePicture on a thread of its own and posts the answer to the UI thread.
-// A worker outliving this object (the program ending mid-decode) drops what it decoded.
+// One worker runs loadOlePicture for each load in turn and posts the answer to the UI thread; a
+// load whose request was let go of before its turn (a newer cover came) is never decoded. The
+// worker outliving this object (the program ending mid-decode) drops what it decoded.
 class OlePictures final : public platform::Pictures {
   public:
     explicit OlePictures(Win32Ui& ui);
