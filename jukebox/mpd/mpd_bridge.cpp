@@ -32,6 +32,7 @@ MpdBridge::MpdBridge(asio::io_context& io, MpdBridgeConfig config, Log log)
       retry_(io),
       coverRetry_(io),
       clock_(io),
+      idleCheck_(io),
       backoff_(kFirstRetry),
       coverBackoff_(kFirstRetry) {}
 
@@ -50,6 +51,7 @@ void MpdBridge::stop() {
     retry_.cancel();
     coverRetry_.cancel();
     clock_.cancel();
+    idleCheck_.cancel();
     if (control_) control_->close();
     if (cover_) cover_->close();
     control_.reset();
@@ -85,6 +87,7 @@ void MpdBridge::lost(const std::string& reason) {
     window_.clear();
     next_.reset();
     clock_.cancel();
+    idleCheck_.cancel();
     notify();
     retry_.expires_after(backoff_);
     retry_.async_wait([this](const std::error_code& error) {
@@ -128,8 +131,17 @@ void MpdBridge::refresh() {
 
 void MpdBridge::idle() {
     control_->sendIdle(kIdle, [this](MpdReply& reply) {
+        idleCheck_.cancel();
         if (!reply.ok) return control_->close(), lost("idle refused: " + reply.error);
+        // An answer with nothing changed is the check's own: MPD is still there.
+        if (!reply.find("changed")) return idle();
         refresh();
+    });
+    idleCheck_.expires_after(config_.idleCheck);
+    idleCheck_.async_wait([this, connection = control_](const std::error_code& error) {
+        // A wait that had already ended when the check moved sees the new expiry.
+        if (!error && connection == control_ && idleCheck_.expiry() <= Clock::now())
+            control_->endIdle();
     });
 }
 

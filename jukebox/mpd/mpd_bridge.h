@@ -3,7 +3,8 @@
 // and the play options, reads the status and the songs around the current one, and keeps a
 // one-second clock only while MPD plays. Covers are fetched on a connection of their own, so a
 // large picture never holds up a track change. When MPD is away, nothing plays for the boards and
-// the bridge tries again with a growing pause.
+// the bridge tries again with a growing pause; an idle that lasts is ended now and then, so that
+// a silent server is noticed too.
 #pragma once
 
 #include <chrono>
@@ -33,6 +34,10 @@ struct MpdBridgeConfig {
     std::uintmax_t coverCacheBytes = 64 * 1024 * 1024;
     bool covers = true;
     std::chrono::milliseconds replyTime{10000};  // for each of MPD's answers, or it is dropped
+    // MPD owes no answer while the bridge waits in idle, so a server that went away without a word
+    // (its host gone, a NAT that forgot the connection, a hung process) would never be noticed:
+    // this often the bridge ends the idle with noidle, whose answer has the reply time.
+    std::chrono::milliseconds idleCheck{30000};
 };
 
 class MpdBridge final : public NowPlaying {
@@ -81,6 +86,7 @@ class MpdBridge final : public NowPlaying {
     asio::steady_timer retry_;
     asio::steady_timer coverRetry_;
     asio::steady_timer clock_;
+    asio::steady_timer idleCheck_;
     std::chrono::milliseconds backoff_;
     std::chrono::milliseconds coverBackoff_;
     bool connected_ = false;
