@@ -24,6 +24,7 @@
 #include "mpd/mpd_connection.h"
 #include "mpd/mpd_protocol.h"
 #include "serve/now_playing_news.h"
+#include "serve/second_tick.h"
 
 namespace velmora::jukebox {
 
@@ -51,7 +52,6 @@ class MpdBridge final : public NowPlaying {
 
     void start(NowPlayingListener& listener);
     void stop();
-    bool connected() const { return connected_; }
 
     const Track* playingTrack() const override;
     std::size_t playingPosition() const override;
@@ -68,7 +68,6 @@ class MpdBridge final : public NowPlaying {
     void apply(const MpdStatus& status, std::vector<MpdSong> songs);
     // Tells the listener what changed for the boards since the last time.
     void notify();
-    void scheduleTick();
     void wantCover(const std::string& file);
     void fetchCover();
     void readPicture(const std::string& command, const std::string& file,
@@ -85,7 +84,6 @@ class MpdBridge final : public NowPlaying {
     std::shared_ptr<MpdConnection> cover_;
     asio::steady_timer retry_;
     asio::steady_timer coverRetry_;
-    asio::steady_timer clock_;
     asio::steady_timer idleCheck_;
     std::chrono::milliseconds backoff_;
     std::chrono::milliseconds coverBackoff_;
@@ -101,6 +99,7 @@ class MpdBridge final : public NowPlaying {
     std::string coverWanted_;
 
     NowPlayingNews news_;
+    SecondTick tick_;
 };
 
 }  // namespace velmora::jukebox
