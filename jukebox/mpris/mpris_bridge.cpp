@@ -175,13 +175,14 @@ void MprisBridge::findNext(const std::string& owner) {
     Player& player = players_.at(owner);
     const auto at = std::find(player.tracks.begin(), player.tracks.end(), player.current.trackId);
     const bool found = !player.current.trackId.empty() && at != player.tracks.end();
-    player.index = found ? static_cast<std::size_t>(at - player.tracks.begin()) + 1 : 0;
+    player.position = found ? static_cast<std::size_t>(at - player.tracks.begin()) + 1 : 0;
     const std::uint64_t asked = ++player.nextAsked;
-    if (!found || player.index >= player.tracks.size()) {
+    if (!found || player.position >= player.tracks.size()) {
         player.next.reset();
         return notify();
     }
-    const std::string id = player.tracks[player.index];
+    // Counted from 1, the current track's position is the next one's index.
+    const std::string id = player.tracks[player.position];
     if (player.next && player.nextId == id) return notify();  // known already
     player.next.reset();                                      // never the entry after another track
     player.nextId = id;
@@ -352,7 +353,7 @@ const Track* MprisBridge::playingTrack() const {
 
 std::size_t MprisBridge::playingPosition() const {
     const Player* player = chosen();
-    return player && player->index > 0 ? player->index : 1;
+    return player && player->position > 0 ? player->position : 1;
 }
 
 std::optional<int> MprisBridge::playingSeconds() const {

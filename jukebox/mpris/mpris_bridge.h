@@ -72,7 +72,7 @@ class MprisBridge final : public NowPlaying {
         PositionClock clock;
         bool trackList = false;
         std::vector<std::string> tracks;
-        std::size_t index = 0;  // 1-based place of the current track in `tracks`; 0: not there
+        std::size_t position = 0;  // of the current track in `tracks`, from 1; 0: not there
         std::optional<PlayerTrack> next;
         std::string nextId;  // as asked: VLC answers with the current track's id in it
         std::uint64_t nextAsked = 0;
