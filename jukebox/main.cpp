@@ -45,11 +45,17 @@ std::string describe(const asio::ip::tcp::endpoint& endpoint) {
     return host + ":" + std::to_string(endpoint.port());
 }
 
-ServerConfig serverConfig(const Options& options, std::string_view mode) {
+// Where boards connect, how many at once, and what the service calls itself in its hello.
+ServerConfig serverConfig(const Options& options) {
     ServerConfig config;
     config.host = options.host;
     config.port = options.port;
     config.maxClients = options.maxClients;
+    config.speed = options.speed;
+    const std::string_view mode = options.mpd     ? "mpd"
+                                  : options.mpris ? "mpris"
+                                  : options.demo  ? "demo"
+                                                  : "playlist";
     config.description = std::string(kName) + " " + std::string(mode);
     return config;
 }
@@ -81,7 +87,7 @@ void serve(asio::io_context& io, Server& server, Source* source = nullptr) {
     std::cout << kName << ": stopped" << std::endl;
 }
 
-int followMpd(const Options& options) {
+int followMpd(const Options& options, const ServerConfig& config) {
     MpdBridgeConfig bridgeConfig;
     try {
         // An address given wins; without one, the stored one, then MPD's own variables.
@@ -98,7 +104,7 @@ int followMpd(const Options& options) {
         const std::unique_ptr<Transcript> transcript = openTranscript(options);
         asio::io_context io;
         MpdBridge bridge(io, bridgeConfig, logLine);
-        Server server(io, bridge, serverConfig(options, "mpd"), transcript.get());
+        Server server(io, bridge, config, transcript.get());
         std::cout << kName << ": listening on " << describe(server.endpoint())
                   << ", following MPD at " << bridgeConfig.address.describe() << std::endl;
         bridge.start(server);
@@ -110,7 +116,7 @@ int followMpd(const Options& options) {
     }
 }
 
-int followMpris(const Options& options) {
+int followMpris(const Options& options, const ServerConfig& config) {
 #ifdef VELMORA_MPRIS
     mpris::MprisBridgeConfig bridgeConfig;
     bridgeConfig.player = *options.mpris;
@@ -125,7 +131,7 @@ int followMpris(const Options& options) {
             status = 1;
             if (serving) serving->stop();
         });
-        Server server(io, bridge, serverConfig(options, "mpris"), transcript.get());
+        Server server(io, bridge, config, transcript.get());
         serving = &server;
         std::cout << kName << ": listening on " << describe(server.endpoint()) << ", following "
                   << (bridgeConfig.player.empty() ? "the desktop's players"
@@ -144,6 +150,7 @@ int followMpris(const Options& options) {
     }
 #else
     (void)options;
+    (void)config;
     std::cerr << kName
               << ": --mpris follows the media players of a Linux desktop (MPRIS on its "
                  "session bus); there is none here\n";
@@ -167,20 +174,15 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    if (options.mpd) return followMpd(options);
-    if (options.mpris) return followMpris(options);
+    const ServerConfig config = serverConfig(options);
+    if (options.mpd) return followMpd(options, config);
+    if (options.mpris) return followMpris(options, config);
     try {
         Playlist playlist = loadPlaylist(options);
         const std::size_t tracks = playlist.size();
         const std::unique_ptr<Transcript> transcript = openTranscript(options);
 
         asio::io_context io;
-        ServerConfig config;
-        config.host = options.host;
-        config.port = options.port;
-        config.maxClients = options.maxClients;
-        config.speed = options.speed;
-        config.description = std::string(kName) + (options.demo ? " demo" : " playlist");
         Server server(io, std::move(playlist), config, transcript.get());
 
         std::cout << kName << ": listening on " << describe(server.endpoint()) << ", " << tracks

@@ -27,7 +27,7 @@ std::size_t parseClients(std::string_view text) {
 }
 
 double parseSpeed(std::string_view text) {
-    const auto value = velmora::wholeNumber<double>(text);
+    const auto value = velmora::decimalNumber(text);
     if (!value || !std::isfinite(*value) || *value < kMinSpeed || *value > kMaxSpeed)
         throw UsageError("--speed needs a number from 0.01 to 1000000, not '" + std::string(text) +
                          "'");

@@ -5,19 +5,23 @@
 #     median and 99th percentile over RUNS changes;
 #  2. the bridge idle for IDLE_SECONDS with MPD paused: CPU and resident memory;
 #  3. BOARDS board-side clients while MPD plays, FANOUT_SECONDS: each time message's delay after
-#     the first client got it (99th percentile), and the bridge's CPU.
+#     the first client got it (99th percentile), and the bridge's CPU;
+#  4. MPD frozen with SIGSTOP (its connections stay open, nothing answers: a half-open server as the
+#     bridge sees it) at a random moment of the bridge's idle, HALF_OPEN_ROUNDS times: how long the
+#     bridge takes to say that MPD did not answer, and that it follows MPD again once it runs on.
 #   bench/jukebox/mpd_figures.sh PATH/TO/velmora-jukebox
 set -euo pipefail
 jukebox=$1
 here=$(cd "$(dirname "$0")" && pwd)
-e2e=$here/../../../tests/e2e
+e2e=$here/../../tests/e2e
 source "$e2e/mpd_server.sh"
 RUNS=${RUNS:-200} IDLE_SECONDS=${IDLE_SECONDS:-60} BOARDS=${BOARDS:-200}
-FANOUT_SECONDS=${FANOUT_SECONDS:-30}
+FANOUT_SECONDS=${FANOUT_SECONDS:-30} HALF_OPEN_ROUNDS=${HALF_OPEN_ROUNDS:-4}
 
 work=$(mktemp -d)
 jukebox_pid=
 cleanup() {
+    [ -n "$mpd_pid" ] && kill -CONT "$mpd_pid" 2>/dev/null || true
     [ -n "$jukebox_pid" ] && kill "$jukebox_pid" 2>/dev/null || true
     mpd_stop
     wait 2>/dev/null || true
@@ -114,3 +118,25 @@ after=$(ticks)
 awk -v t=$((after - before)) -v hz="$hz" -v s="$FANOUT_SECONDS" \
     'BEGIN { printf "bridge CPU: %d ticks = %.2f %% of a core\n", t, 100 * t / hz / s }'
 grep -E 'VmRSS' "/proc/$jukebox_pid/status" | tr -s ' \t' ' '
+
+echo "== 4. MPD silent while the bridge idles, $HALF_OPEN_ROUNDS times"
+log=$work/jukebox.log
+count() { grep -c "$1" "$log" || true; }
+wait_count() {  # pattern count seconds
+    local i
+    for i in $(seq $(($3 * 10))); do [ "$(count "$1")" -ge "$2" ] && return 0; sleep 0.1; done
+    echo "no '$1' in $3 s"
+    return 1
+}
+for round in $(seq "$HALF_OPEN_ROUNDS"); do
+    sleep "$(python3 -c 'import random; print(round(random.uniform(1, 30), 1))')"
+    silent=$(count "did not answer in time")
+    kill -STOP "$mpd_pid"
+    start=$(date +%s.%N)
+    wait_count "did not answer in time" $((silent + 1)) 120
+    end=$(date +%s.%N)
+    following=$(count "following MPD")
+    kill -CONT "$mpd_pid"
+    wait_count "following MPD" $((following + 1)) 60
+    python3 -c "print('round $round: noticed after %.1f s, followed again' % ($end - $start))"
+done

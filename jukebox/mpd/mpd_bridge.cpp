@@ -2,7 +2,6 @@
 #include "mpd/mpd_bridge.h"
 
 #include <algorithm>
-#include <cmath>
 
 #include "common/encoding.h"
 #include "common/messages.h"
@@ -31,9 +30,17 @@ MpdBridge::MpdBridge(asio::io_context& io, MpdBridgeConfig config, Log log)
       cache_(config_.coverFolder, config_.coverPrefix, config_.coverCacheBytes),
       retry_(io),
       coverRetry_(io),
-      clock_(io),
+      idleCheck_(io),
       backoff_(kFirstRetry),
-      coverBackoff_(kFirstRetry) {}
+      coverBackoff_(kFirstRetry),
+      tick_(
+          io,
+          [this]() -> std::optional<std::chrono::nanoseconds> {
+              if (status_.state != MpdState::Play || !connected_) return std::nullopt;
+              return std::chrono::duration_cast<std::chrono::nanoseconds>(
+                  std::chrono::duration<double>(status_.elapsed) + (Clock::now() - statusAt_));
+          },
+          [this] { notify(); }) {}
 
 MpdBridge::~MpdBridge() {
     stop();
@@ -49,7 +56,8 @@ void MpdBridge::stop() {
     listener_ = nullptr;
     retry_.cancel();
     coverRetry_.cancel();
-    clock_.cancel();
+    tick_.stop();
+    idleCheck_.cancel();
     if (control_) control_->close();
     if (cover_) cover_->close();
     control_.reset();
@@ -84,7 +92,8 @@ void MpdBridge::lost(const std::string& reason) {
     status_ = {};
     window_.clear();
     next_.reset();
-    clock_.cancel();
+    tick_.stop();
+    idleCheck_.cancel();
     notify();
     retry_.expires_after(backoff_);
     retry_.async_wait([this](const std::error_code& error) {
@@ -128,8 +137,17 @@ void MpdBridge::refresh() {
 
 void MpdBridge::idle() {
     control_->sendIdle(kIdle, [this](MpdReply& reply) {
+        idleCheck_.cancel();
         if (!reply.ok) return control_->close(), lost("idle refused: " + reply.error);
+        // An answer with nothing changed is the check's own: MPD is still there.
+        if (!reply.find("changed")) return idle();
         refresh();
+    });
+    idleCheck_.expires_after(config_.idleCheck);
+    idleCheck_.async_wait([this, connection = control_](const std::error_code& error) {
+        // A wait that had already ended when the check moved sees the new expiry.
+        if (!error && connection == control_ && idleCheck_.expiry() <= Clock::now())
+            control_->endIdle();
     });
 }
 
@@ -156,25 +174,11 @@ void MpdBridge::apply(const MpdStatus& status, std::vector<MpdSong> songs) {
     if (const Track* playing = playingTrack(); playing && config_.covers)
         wantCover(window_.at(*status_.song).file);
     notify();
-    scheduleTick();
+    tick_.restart();
 }
 
 void MpdBridge::notify() {
     news_.tell(listener_, *this);
-}
-
-void MpdBridge::scheduleTick() {
-    clock_.cancel();
-    if (status_.state != MpdState::Play || !connected_) return;
-    const double elapsed =
-        status_.elapsed + std::chrono::duration<double>(Clock::now() - statusAt_).count();
-    const double untilNext = std::floor(elapsed) + 1 - elapsed;
-    clock_.expires_after(milliseconds(static_cast<long long>(untilNext * 1000) + 2));
-    clock_.async_wait([this](const std::error_code& error) {
-        if (error || stopped_) return;
-        notify();
-        scheduleTick();
-    });
 }
 
 const Track* MpdBridge::playingTrack() const {
@@ -193,10 +197,7 @@ std::optional<int> MpdBridge::playingSeconds() const {
     double elapsed = status_.elapsed;
     if (status_.state == MpdState::Play)
         elapsed += std::chrono::duration<double>(Clock::now() - statusAt_).count();
-    int seconds = static_cast<int>(elapsed);
-    // The local clock may run past the end before MPD says the next song began.
-    if (track->lengthKnown) seconds = std::min(seconds, std::max(0, track->seconds - 1));
-    return seconds;
+    return secondsShown(static_cast<int>(elapsed), *track);
 }
 
 const MpdSong* MpdBridge::nextSong() const {

@@ -3,7 +3,8 @@
 // and the play options, reads the status and the songs around the current one, and keeps a
 // one-second clock only while MPD plays. Covers are fetched on a connection of their own, so a
 // large picture never holds up a track change. When MPD is away, nothing plays for the boards and
-// the bridge tries again with a growing pause.
+// the bridge tries again with a growing pause; an idle that lasts is ended now and then, so that
+// a silent server is noticed too.
 #pragma once
 
 #include <chrono>
@@ -23,6 +24,7 @@
 #include "mpd/mpd_connection.h"
 #include "mpd/mpd_protocol.h"
 #include "serve/now_playing_news.h"
+#include "serve/second_tick.h"
 
 namespace velmora::jukebox {
 
@@ -33,6 +35,10 @@ struct MpdBridgeConfig {
     std::uintmax_t coverCacheBytes = 64 * 1024 * 1024;
     bool covers = true;
     std::chrono::milliseconds replyTime{10000};  // for each of MPD's answers, or it is dropped
+    // MPD owes no answer while the bridge waits in idle, so a server that went away without a word
+    // (its host gone, a NAT that forgot the connection, a hung process) would never be noticed:
+    // this often the bridge ends the idle with noidle, whose answer has the reply time.
+    std::chrono::milliseconds idleCheck{30000};
 };
 
 class MpdBridge final : public NowPlaying {
@@ -46,7 +52,6 @@ class MpdBridge final : public NowPlaying {
 
     void start(NowPlayingListener& listener);
     void stop();
-    bool connected() const { return connected_; }
 
     const Track* playingTrack() const override;
     std::size_t playingPosition() const override;
@@ -63,7 +68,6 @@ class MpdBridge final : public NowPlaying {
     void apply(const MpdStatus& status, std::vector<MpdSong> songs);
     // Tells the listener what changed for the boards since the last time.
     void notify();
-    void scheduleTick();
     void wantCover(const std::string& file);
     void fetchCover();
     void readPicture(const std::string& command, const std::string& file,
@@ -80,7 +84,7 @@ class MpdBridge final : public NowPlaying {
     std::shared_ptr<MpdConnection> cover_;
     asio::steady_timer retry_;
     asio::steady_timer coverRetry_;
-    asio::steady_timer clock_;
+    asio::steady_timer idleCheck_;
     std::chrono::milliseconds backoff_;
     std::chrono::milliseconds coverBackoff_;
     bool connected_ = false;
@@ -95,6 +99,7 @@ class MpdBridge final : public NowPlaying {
     std::string coverWanted_;
 
     NowPlayingNews news_;
+    SecondTick tick_;
 };
 
 }  // namespace velmora::jukebox

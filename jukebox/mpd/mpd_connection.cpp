@@ -87,6 +87,17 @@ void MpdConnection::sendIdle(std::string command, ReplyHandler handler) {
     queue(std::move(command), std::move(handler), false);
 }
 
+void MpdConnection::endIdle() {
+    // Only an idle is ever untimed, and nothing is sent after it until it is answered.
+    if (!open_ || waiting_.empty() || waiting_.back().timed) return;
+    waiting_.back().timed = true;
+    ++timedOwed_;
+    if (!watching()) watch(replyTime_);
+    // Should the idle's answer already be on its way, MPD ignores this noidle without a word.
+    pending_.append("noidle\n");
+    write();
+}
+
 void MpdConnection::queue(std::string command, ReplyHandler handler, bool timed) {
     if (!open_) return;
     pending_.append(command).append(1, '\n');

@@ -36,6 +36,9 @@ class MpdConnection : public std::enable_shared_from_this<MpdConnection> {
     void send(std::string command, ReplyHandler handler);
     // The same for MPD's idle, which answers only when something changes: no reply time.
     void sendIdle(std::string command, ReplyHandler handler);
+    // Ends a pending idle with noidle: MPD answers it at once (with what changed, if anything),
+    // and that answer now has the reply time. Nothing when no idle is pending.
+    void endIdle();
     // Ends the connection without calling `failed`.
     void close();
 

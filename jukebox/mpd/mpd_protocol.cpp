@@ -22,6 +22,10 @@ std::optional<Number> number(std::optional<std::string_view> text) {
     return text ? velmora::wholeNumber<Number>(*text) : std::nullopt;
 }
 
+std::optional<double> decimal(std::optional<std::string_view> text) {
+    return text ? velmora::decimalNumber(*text) : std::nullopt;
+}
+
 }  // namespace
 
 std::string MpdAddress::describe() const {
@@ -176,7 +180,7 @@ MpdStatus parseStatus(const MpdReply& reply) {
     if (state == "pause") status.state = MpdState::Pause;
     status.song = number<std::size_t>(reply.find("song"));
     status.nextSong = number<std::size_t>(reply.find("nextsong"));
-    const auto elapsed = number<double>(reply.find("elapsed"));
+    const auto elapsed = decimal(reply.find("elapsed"));
     if (elapsed && std::isfinite(*elapsed) && *elapsed >= 0 && *elapsed < 1e9)
         status.elapsed = *elapsed;
     status.queueLength = number<std::size_t>(reply.find("playlistlength")).value_or(0);
@@ -224,7 +228,7 @@ std::vector<MpdSong> parseSongs(const MpdReply& reply) {
         if (key == "Album" && song.track.album.empty()) song.track.album = value;
         if (key == "Pos") song.position = number<std::size_t>(value);
         if (key == "duration" || (key == "Time" && duration < 0)) {
-            const auto seconds = number<double>(value);
+            const auto seconds = decimal(value);
             if (seconds && std::isfinite(*seconds) && *seconds >= 0 && *seconds < 1e7)
                 duration = *seconds;
         }

@@ -10,7 +10,6 @@ namespace velmora::jukebox::mpris {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using std::chrono::milliseconds;
 
 const std::string kPrefix = "org.mpris.MediaPlayer2.";
 const std::string kPath = "/org/mpris/MediaPlayer2";
@@ -47,7 +46,15 @@ MprisBridge::MprisBridge(asio::io_context& io, MprisBridgeConfig config, Log log
                stop();
                lost();
            }),
-      clock_(io) {}
+      tick_(
+          io,
+          [this]() -> std::optional<std::chrono::nanoseconds> {
+              const Player* player = chosen();
+              if (stopped_ || !player || player->status != PlaybackStatus::Playing)
+                  return std::nullopt;
+              return player->clock.at(Clock::now());
+          },
+          [this] { notify(); }) {}
 
 MprisBridge::~MprisBridge() {
     stop();
@@ -98,7 +105,7 @@ void MprisBridge::start(NowPlayingListener& listener) {
 void MprisBridge::stop() {
     stopped_ = true;
     listener_ = nullptr;
-    clock_.cancel();
+    tick_.stop();
     for (auto& [owner, player] : players_)
         if (player.settleTimer) player.settleTimer->cancel();
     covers_.stop();
@@ -128,7 +135,7 @@ void MprisBridge::removeName(const std::string& owner, const std::string& name) 
     if (!it->second.names.empty()) return;
     players_.erase(it);
     notify();
-    scheduleTick();
+    tick_.restart();
 }
 
 void MprisBridge::load(const std::string& owner) {
@@ -168,13 +175,14 @@ void MprisBridge::findNext(const std::string& owner) {
     Player& player = players_.at(owner);
     const auto at = std::find(player.tracks.begin(), player.tracks.end(), player.current.trackId);
     const bool found = !player.current.trackId.empty() && at != player.tracks.end();
-    player.index = found ? static_cast<std::size_t>(at - player.tracks.begin()) + 1 : 0;
+    player.position = found ? static_cast<std::size_t>(at - player.tracks.begin()) + 1 : 0;
     const std::uint64_t asked = ++player.nextAsked;
-    if (!found || player.index >= player.tracks.size()) {
+    if (!found || player.position >= player.tracks.size()) {
         player.next.reset();
         return notify();
     }
-    const std::string id = player.tracks[player.index];
+    // Counted from 1, the current track's position is the next one's index.
+    const std::string id = player.tracks[player.position];
     if (player.next && player.nextId == id) return notify();  // known already
     player.next.reset();                                      // never the entry after another track
     player.nextId = id;
@@ -216,7 +224,7 @@ void MprisBridge::takePosition(const std::string& owner, Message& message, bool 
     else
         it->second.clock.reading(at, Clock::now());
     notify();
-    scheduleTick();
+    tick_.restart();
 }
 
 void MprisBridge::apply(const std::string& owner, const Dict& properties) {
@@ -252,7 +260,7 @@ void MprisBridge::apply(const std::string& owner, const Dict& properties) {
                     show(owner, std::move(settled), true);
                     readPosition(owner);
                     notify();
-                    scheduleTick();
+                    tick_.restart();
                 });
             }
         } else {
@@ -264,7 +272,7 @@ void MprisBridge::apply(const std::string& owner, const Dict& properties) {
     }
     if (changed) readPosition(owner);
     notify();
-    scheduleTick();
+    tick_.restart();
 }
 
 void MprisBridge::show(const std::string& owner, PlayerTrack track, bool newTrack) {
@@ -337,18 +345,6 @@ void MprisBridge::notify() {
     news_.tell(listener_, *this);
 }
 
-void MprisBridge::scheduleTick() {
-    clock_.cancel();
-    const Player* player = chosen();
-    if (stopped_ || !player || player->status != PlaybackStatus::Playing) return;
-    clock_.expires_after(player->clock.untilNextSecond(Clock::now()) + milliseconds(2));
-    clock_.async_wait([this](const std::error_code& error) {
-        if (error || stopped_) return;
-        notify();
-        scheduleTick();
-    });
-}
-
 const Track* MprisBridge::playingTrack() const {
     const Player* player = chosen();
     if (!player || player->status == PlaybackStatus::Stopped) return nullptr;
@@ -357,16 +353,13 @@ const Track* MprisBridge::playingTrack() const {
 
 std::size_t MprisBridge::playingPosition() const {
     const Player* player = chosen();
-    return player && player->index > 0 ? player->index : 1;
+    return player && player->position > 0 ? player->position : 1;
 }
 
 std::optional<int> MprisBridge::playingSeconds() const {
     const Track* track = playingTrack();
     if (!track) return std::nullopt;
-    int seconds = chosen()->clock.seconds(Clock::now());
-    // The local clock may run past the end before the player says the next track began.
-    if (track->lengthKnown) seconds = std::min(seconds, std::max(0, track->seconds - 1));
-    return seconds;
+    return secondsShown(chosen()->clock.seconds(Clock::now()), *track);
 }
 
 Entry MprisBridge::entryAt(std::int64_t position) const {

@@ -26,6 +26,7 @@
 #include "mpris/metadata.h"
 #include "mpris/position_clock.h"
 #include "serve/now_playing_news.h"
+#include "serve/second_tick.h"
 
 namespace velmora::jukebox::mpris {
 
@@ -71,7 +72,7 @@ class MprisBridge final : public NowPlaying {
         PositionClock clock;
         bool trackList = false;
         std::vector<std::string> tracks;
-        std::size_t index = 0;  // 1-based place of the current track in `tracks`; 0: not there
+        std::size_t position = 0;  // of the current track in `tracks`, from 1; 0: not there
         std::optional<PlayerTrack> next;
         std::string nextId;  // as asked: VLC answers with the current track's id in it
         std::uint64_t nextAsked = 0;
@@ -93,7 +94,6 @@ class MprisBridge final : public NowPlaying {
     void refreshPictures();
     const Player* chosen() const;
     void notify();
-    void scheduleTick();
 
     asio::io_context& io_;
     MprisBridgeConfig config_;
@@ -102,13 +102,13 @@ class MprisBridge final : public NowPlaying {
     ArtCovers covers_;
     Bus bus_;
     NowPlayingListener* listener_ = nullptr;
-    asio::steady_timer clock_;
     std::map<std::string, Player> players_;  // by unique owner name
     std::uint64_t events_ = 0;
     bool stopped_ = false;
     std::string lastChosen_;
 
     NowPlayingNews news_;
+    SecondTick tick_;
 };
 
 }  // namespace velmora::jukebox::mpris

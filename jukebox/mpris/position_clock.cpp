@@ -57,9 +57,4 @@ int PositionClock::seconds(TimePoint now) const {
     return static_cast<int>(std::min<long long>(at(now).count() / 1000000, 1LL << 30));
 }
 
-std::chrono::nanoseconds PositionClock::untilNextSecond(TimePoint now) const {
-    const Micros elapsed = at(now);
-    return Micros(1000000 - elapsed.count() % 1000000);
-}
-
 }  // namespace velmora::jukebox::mpris

@@ -27,8 +27,6 @@ class PositionClock {
 
     Micros at(TimePoint now) const;
     int seconds(TimePoint now) const;
-    // How long until seconds() moves on; only meaningful while playing.
-    std::chrono::nanoseconds untilNextSecond(TimePoint now) const;
     bool playing() const { return status_ == PlaybackStatus::Playing; }
     // The player has shown that its Position stays 0.
     bool countsItself() const { return frozenZero_; }

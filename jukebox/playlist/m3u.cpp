@@ -50,7 +50,7 @@ Info parseExtInf(std::string_view rest, std::size_t lineNumber) {
     std::string_view length = trim(rest.substr(0, comma));
     length = length.substr(0, length.find_first_of(" \t"));
 
-    const auto seconds = velmora::wholeNumber<double>(length);
+    const auto seconds = velmora::decimalNumber(length);
     if (!seconds || !std::isfinite(*seconds) || *seconds > kMaxSeconds)
         throw PlaylistError(
             lineError(lineNumber, "#EXTINF length '" + std::string(length) + "' is not a number"));

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <asio/read_until.hpp>
 #include <asio/streambuf.hpp>
 #include <asio/write.hpp>
@@ -35,6 +37,7 @@ class StandInMpd {
     }
     std::uint16_t port() const { return acceptor_.local_endpoint().port(); }
     std::size_t connections = 0;
+    std::vector<std::string> commands;  // of every connection, as received
 
   private:
     struct Session {
@@ -42,6 +45,7 @@ class StandInMpd {
         tcp::socket socket;
         asio::streambuf input;
         Script script;
+        bool idling = false;
     };
     void accept() {
         acceptor_.async_accept([this](const std::error_code& error, tcp::socket socket) {
@@ -61,7 +65,12 @@ class StandInMpd {
                                    std::string command(bytes - 1, '\0');
                                    session->input.sgetn(command.data(), bytes - 1);
                                    session->input.consume(1);
+                                   commands.push_back(command);
+                                   // As MPD does, noidle outside idle gets no answer at all.
+                                   if (command == "noidle" && !session->idling)
+                                       return serve(session);
                                    const std::string answer = session->script(command);
+                                   session->idling = command.starts_with("idle") && answer.empty();
                                    std::error_code ignored;
                                    if (!answer.empty())
                                        asio::write(session->socket, asio::buffer(answer), ignored);
@@ -125,7 +134,8 @@ TEST(MpdBridge, HostileAnswersCostTheirConnectionThenTheBridgeFollowsMpd) {
     bridge.stop();
 }
 
-// Each stand-in stalls where an answer is owed; the connection after it answers everything.
+// Each stand-in stalls where an answer is owed, or goes silent while the bridge idles; the
+// connection after it answers everything.
 TEST(MpdBridge, AnMpdThatStallsIsDroppedAndTheBoardFollowsItAgain) {
     const auto cover = [](std::size_t bytes) -> StandInMpd::Script {  // a PNG's answer, maybe cut
         return [bytes](const std::string& c) {
@@ -142,15 +152,28 @@ TEST(MpdBridge, AnMpdThatStallsIsDroppedAndTheBoardFollowsItAgain) {
         {"pw",
          {[](const std::string& c) { return c.starts_with("pass") ? "" : good(c); }, good},
          "1:01"},
-        {"", {cover(99), cover(25), cover(99)}, ".png"}};  // control, cut cover, cover
+        {"", {cover(99), cover(25), cover(99)}, ".png"},  // control, cut cover, cover
+        // Half-open while the bridge idles: stopped, then silent, even to noidle.
+        {"",
+         {[](const std::string& c) {
+              if (c == "status") return std::string("state: stop\nplaylistlength: 0\nOK\n");
+              return c.starts_with("idle") || c == "noidle" ? std::string() : good(c);
+          },
+          good},
+         "1:01"}};
     for (const auto& stall : stalls) {
         SCOPED_TRACE(&stall - stalls);
         asio::io_context io;
         StandInMpd mpd(io, stall.scripts);
         testing::TempFolder covers;
         std::string log, shown;
-        const MpdBridgeConfig config{
-            {stall.password, "127.0.0.1", mpd.port()}, covers.path(), "", 1 << 20, true, 200ms};
+        const MpdBridgeConfig config{{stall.password, "127.0.0.1", mpd.port()},
+                                     covers.path(),
+                                     "",
+                                     1 << 20,
+                                     true,
+                                     200ms,
+                                     200ms};
         MpdBridge bridge(io, config, [&](const std::string& line) { log += line + "\n"; });
         ServerConfig serverConfig;
         serverConfig.port = 0;
@@ -168,6 +191,31 @@ TEST(MpdBridge, AnMpdThatStallsIsDroppedAndTheBoardFollowsItAgain) {
         EXPECT_GE(mpd.connections, stall.scripts.size());
         EXPECT_NE(log.find("did not answer in time"), std::string::npos) << log;
     }
+}
+
+// A healthy MPD answers each idle check at once with nothing changed: the bridge keeps its
+// connection and goes back to idle without reading the queue again.
+TEST(MpdBridge, IdleChecksKeepAHealthyMpdsConnection) {
+    asio::io_context io;
+    StandInMpd mpd(io, {good});
+    testing::TempFolder covers;
+    const MpdBridgeConfig config{
+        {"", "127.0.0.1", mpd.port()}, covers.path(), "", 1 << 20, false, 200ms, 50ms};
+    std::string log;
+    MpdBridge bridge(io, config, [&](const std::string& line) { log += line + "\n"; });
+    Counter counter;
+    bridge.start(counter);
+    const auto asked = [&](const char* command) {
+        return std::count(mpd.commands.begin(), mpd.commands.end(), command);
+    };
+    for (const auto until = std::chrono::steady_clock::now() + 5s;
+         asked("noidle") < 3 && std::chrono::steady_clock::now() < until;)
+        io.run_for(20ms);
+    EXPECT_GE(asked("noidle"), 3) << log;
+    EXPECT_EQ(mpd.connections, 1u) << log;
+    EXPECT_EQ(asked("status"), 1) << log;
+    ASSERT_NE(bridge.playingTrack(), nullptr);
+    bridge.stop();
 }
 
 }  // namespace
