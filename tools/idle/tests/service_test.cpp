@@ -75,7 +75,9 @@ TEST(StopSignals, WithoutADescriptorSigtermStillEndsTheProgram) {
     if (fd >= 0) close(fd);
 }
 
-// An idle source on a pipe that never speaks; it counts the loop's turns.
+// An idle source on a pipe that never speaks; it counts the loop's turns. At the end of its first
+// prepare(), the last thing before poll(), it lowers the descriptor limit below the two
+// descriptors the loop polls, so that poll() fails with EINVAL.
 class QuietSource final : public IdleSource {
   public:
     QuietSource() { EXPECT_EQ(pipe(pipe_), 0); }
@@ -85,17 +87,19 @@ class QuietSource final : public IdleSource {
     }
     std::string describe() const override { return "a quiet pipe"; }
     int prepare(pollfd& entry) override {
-        // A loop that goes round after a failed poll would never end: after a few turns the
-        // limit goes and the source speaks, and is then found gone.
-        if (++turns == kEnough) {
+        entry = {pipe_[0], POLLIN, 0};
+        if (++turns == 1) {
+            limit_ = std::make_unique<DescriptorLimit>(1);
+        } else if (turns == kEnough) {
+            // A loop that goes round after a failed poll would never end: the limit goes and
+            // the source speaks, and is then found gone.
             limit_.reset();
             EXPECT_EQ(write(pipe_[1], "x", 1), 1);
         }
-        entry = {pipe_[0], POLLIN, 0};
         return -1;
     }
     bool dispatch(short) override { return false; }
-    void limitWhileRunning(rlim_t soft) { limit_ = std::make_unique<DescriptorLimit>(soft); }
+    void unlimit() { limit_.reset(); }
 
     static constexpr int kEnough = 100;
     int turns = 0;
@@ -110,10 +114,9 @@ TEST(Service, EndsWithAFailureWhenPollFails) {
     int signals[2];
     ASSERT_EQ(pipe(signals), 0);
     Service service("velmora2000-not-started");
-    // The loop polls two descriptors (source and signals); a limit of one makes poll() fail
-    // with EINVAL at every turn.
-    source.limitWhileRunning(1);
-    EXPECT_EQ(service.run(source, signals[0]), 1);
+    const int status = service.run(source, signals[0]);
+    source.unlimit();
+    EXPECT_EQ(status, 1);
     EXPECT_EQ(source.turns, 1) << "the loop went round after poll() failed";
     close(signals[0]);
     close(signals[1]);
