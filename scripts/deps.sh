@@ -25,9 +25,9 @@ packages=(
   clang-14 libclang-rt-14-dev libfuzzer-14-dev  # scripts/fuzz.sh (the runtimes are only recommended)
   libxcb1-dev xscreensaver lintian dpkg-dev
   mpd mpc sox libsox-fmt-base flac vorbis-tools
-  # velmora-idle under real compositors: headless sway and mutter, screenshots, keys (wtype;
+  # velmora-idle under real compositors: headless sway, mutter and KWin, screenshots, keys (wtype;
   # mutter's remote desktop through python3-dbus), the board on Qt's Wayland platform
-  sway grim wtype mutter qt6-wayland python3-dbus
+  sway grim wtype mutter kwin-wayland qt6-wayland python3-dbus
   # velmora-jukebox --mpris: sd-bus, libcurl for covers over HTTP; desktop players for its tests
   libsystemd-dev libcurl4-openssl-dev mpv mpv-mpris vlc-bin vlc-plugin-base
   systemd curl  # the MPRIS tests drive players with busctl and wait for a web server with curl

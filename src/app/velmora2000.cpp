@@ -8,11 +8,13 @@
 
 #include "platform/qt/address_sanitizer.h"
 #include "platform/qt/qt_platform.h"
+#include "platform/qt/session_bus.h"
 #include "platform/qt/signal_close.h"
 #include "platform/qt/xscreensaver_host.h"
 #include "shell/program.h"
 
 int main(int argc, char** argv) {
+    velmora::qt::noSessionBusOfOurOwn();
     QApplication qtApp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velmora2000"));
     // The core says when the program ends, not the last window.

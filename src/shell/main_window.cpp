@@ -6,9 +6,9 @@
 #include "display/board_design.h"
 #include "display/board_scaling.h"
 #include "display/text_fit.h"
+#include "settings/settings_keys.h"
 #include "velmora/messages.h"
 #include "velmora/trim.h"
-#include "settings/settings_keys.h"
 
 namespace velmora::shell {
 
@@ -34,7 +34,6 @@ MainWindow::MainWindow(platform::Services& services, link::LinkFactory& links, H
     });
     tmrNotify_ = services_.timers.createTimer(display::kNotifyInterval, true,
                                               [this] { guarded([this] { echoWatch_.tick(); }); });
-    form_.setFitter([this](const Control& field) { return display::fitText(field, services_.ui); });
     window_ = services_.ui.createWindow(form_, *this);
 }
 
@@ -49,6 +48,9 @@ void MainWindow::startUp() {
     b.setEchoReceived(false);
 
     display::applyScalingAndColours(form_, services_.ui.screenSize(), services_.settings);
+    // Texts are fitted once, at the sizes they are shown in: measuring them at the design's sizes
+    // first would load fonts for nothing before the board's first frame.
+    form_.setFitter([this](const Control& field) { return display::fitText(field, services_.ui); });
 
     b.openEndpoints();
     b.send(link::messages::kNotifyPlayingItemOn);

@@ -29,6 +29,14 @@ commands() { sed -nE 's/^[^ ]+ #[0-9]+ (< .*)$/\1/p' "$1"; }
 shutdown=$(printf '%s\n' '< SEND cdj notify_playing_item[off]' \
     '< SEND cdj notify_playing_timecode[off]' '< CLOSE cdj' '< CLOSE cdjr')
 
+# A session without a bus (no address, no bus in the runtime folder): the board must not start
+# one. libdbus would run "dbus-launch --autolaunch", Debian's where dbus-x11 is installed, else
+# the first in PATH: this one, which leaves a mark.
+mkdir "$work/bin"
+printf '#!/bin/sh\necho "$*" >>"%s/autolaunched"\nexit 1\n' "$work" >"$work/bin/dbus-launch"
+chmod +x "$work/bin/dbus-launch"
+[ -x /usr/bin/dbus-launch ] && echo "note: /usr/bin/dbus-launch is installed; no autolaunch check"
+
 # mode (the board's arguments)          signal
 cases=(
     "/S      TERM" "/S      INT" "/S      HUP"
@@ -48,8 +56,8 @@ for case in "${cases[@]}"; do
     pids+=("$jukebox_pid")
     wait_for 10 "$dir/jukebox.log" 'listening' || { fail "the jukebox did not start"; continue; }
 
-    HOME=$dir XDG_CONFIG_HOME=$dir/config XDG_RUNTIME_DIR=$dir/run \
-        "$board" $mode >"$dir/board.log" 2>&1 &
+    env -u DBUS_SESSION_BUS_ADDRESS PATH="$work/bin:$PATH" HOME=$dir XDG_CONFIG_HOME=$dir/config \
+        XDG_RUNTIME_DIR=$dir/run "$board" $mode >"$dir/board.log" 2>&1 &
     board_pid=$!
     pids+=("$board_pid")
     # "/C" has shut the board down already and keeps its dialog open; the others are running.
@@ -74,6 +82,8 @@ for case in "${cases[@]}"; do
         fail "the conversation ends with: $(commands "$dir/transcript.log" | tail -n 4)"
     [ "$(commands "$dir/transcript.log" | grep -c '^< CLOSE cdjr$')" = 1 ] ||
         fail "the endpoints were closed more than once"
+    [ -e "$work/autolaunched" ] && fail "the board autolaunched a session bus: $(cat "$work/autolaunched")"
+    rm -f "$work/autolaunched"
     kill "$jukebox_pid" 2>/dev/null || true
     wait "$jukebox_pid" 2>/dev/null || true
 done

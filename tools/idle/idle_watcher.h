@@ -17,8 +17,6 @@ class IdleWatcher {
     // The board's process ended: stopped by us, by its own mouse rule, or it died.
     Action boardEnded();
 
-    bool boardRunning() const { return board_ != Board::None; }
-
   private:
     enum class Board { None, Showing, Stopping };
     Board board_ = Board::None;

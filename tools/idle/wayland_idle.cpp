@@ -86,17 +86,17 @@ bool WaylandIdle::bind(unsigned timeoutMs) {
     registry_ = wl_display_get_registry(display_);
     wl_registry_add_listener(registry_, &registryListener_, this);
     if (wl_display_roundtrip(display_) < 0 || !seat_) return false;
+    if (!notifier_ && !kdeIdle_) return false;
+    // Both protocols fall silent while a surface inhibits idle (KWin sends no "resumed" then,
+    // sway 1.7 nothing at all), so the board we start must not: the user's key press would never
+    // reach us.
+    setenv("VELMORA_NO_IDLE_INHIBIT", "1", 1);
     if (notifier_) {
         notification_ = ext_idle_notifier_v1_get_idle_notification(notifier_, timeoutMs, seat_);
         ext_idle_notification_v1_add_listener(notification_, &notificationListener_, this);
-    } else if (kdeIdle_) {
-        // This protocol falls silent while a surface inhibits idle, so the board must not: the
-        // user's key press would never reach us.
-        setenv("VELMORA_NO_IDLE_INHIBIT", "1", 1);
+    } else {
         kdeTimeout_ = org_kde_kwin_idle_get_idle_timeout(kdeIdle_, seat_, timeoutMs);
         org_kde_kwin_idle_timeout_add_listener(kdeTimeout_, &kdeListener_, this);
-    } else {
-        return false;
     }
     return wl_display_flush(display_) >= 0 || errno == EAGAIN;
 }
