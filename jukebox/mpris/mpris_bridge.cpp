@@ -177,6 +177,14 @@ void MprisBridge::addName(const std::string& owner, const std::string& name) {
     if (!fresh) return;
     readProperties(owner);
     readInterfaces(owner);
+    call({kDBus, kDBusPath, kDBus, "GetConnectionUnixProcessID", "s", {owner}},
+         [this, owner](const Message& reply) {
+             const auto it = players_.find(owner);
+             const Value* process = reply.argument(0);
+             if (it == players_.end() || !process) return;
+             it->second.process = integerOf(*process);
+             notify();
+         });
 }
 
 void MprisBridge::removeName(const std::string& owner, const std::string& name) {
@@ -393,10 +401,19 @@ void MprisBridge::refreshPictures() {
     notify();
 }
 
+bool MprisBridge::twin(const std::string& owner, const Player& player) const {
+    if (!player.process) return false;
+    for (const auto& [other, each] : players_) {
+        if (other == owner) return false;  // the first of its process
+        if (each.process == player.process) return true;
+    }
+    return false;
+}
+
 const MprisBridge::Player* MprisBridge::chosen() const {
     const Player* best = nullptr;
     for (const auto& [owner, player] : players_) {
-        if (!player.ready) continue;
+        if (!player.ready || twin(owner, player)) continue;
         if (!best || std::pair(player.status, player.startedPlaying) >
                          std::pair(best->status, best->startedPlaying))
             best = &player;

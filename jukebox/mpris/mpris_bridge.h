@@ -77,6 +77,9 @@ class MprisBridge final : public NowPlaying {
     };
     struct Player {
         std::set<std::string> names;
+        // Its process: one process on two connections (VLC with its D-Bus control twice) is one
+        // player, followed through the first of them.
+        std::optional<std::int64_t> process;
         bool ready = false;  // its properties are in
         PlaybackStatus status = PlaybackStatus::Stopped;
         std::uint64_t startedPlaying = 0;  // when it last began to play, in order of events
@@ -125,6 +128,7 @@ class MprisBridge final : public NowPlaying {
     void onTrackListSignal(const Message& message);
     void refreshPictures();
     const Player* chosen() const;
+    bool twin(const std::string& owner, const Player& player) const;
     void notify();
     void scheduleTick();
 

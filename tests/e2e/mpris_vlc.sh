@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: MIT
 # velmora-jukebox --mpris vlc with a real VLC on a session bus of the test's own, and a board
 # stand-in (link_board.py): "Next Up:" is the next entry of VLC's track list (VLC says it has
-# none in HasTrackList, and has one), blank after the last; a cover that VLC names by an http://
+# none in HasTrackList, and has one), blank after the last; each change is one "playing", with no
+# blank between (VLC stops for a moment between two tracks), and a stop is shown; a cover that VLC names by an http://
 # URL comes from a loopback server, in a second "playing" after a first without it.
 #   mpris_vlc.sh JUKEBOX
 set -euo pipefail
@@ -92,13 +93,28 @@ next_up() {  # title expected as "Next Up:", or "-" for the blanking entry
     wait_for 10 "^> MSG cdjr $want" || fail "Next Up is not '$1'"
 }
 next_up "Copper Wire"
+# VLC stops for a moment between two tracks, and learns its Next Up after: a board is told of each
+# change once, and of nothing between.
+change() {  # method, title, its place, Next Up ("-" for none)
+    set_mark
+    busctl --user call org.mpris.MediaPlayer2.vlc /org/mpris/MediaPlayer2 \
+        org.mpris.MediaPlayer2.Player "$1"
+    wait_for 10 "$playing,\"$2\",\"0:30\",\"[^\"]*\",\"$3\",\"1\"\]" || fail "$1: not followed"
+    next_up "$4"
+    sleep 0.5
+    local told
+    told=$(since_mark | grep -c '^> MSG cdjr playing\[')
+    [ "$told" = 1 ] || fail "$1 to $2: the board was told $told playing, not one"
+}
+change Next "Copper Wire" 2 "Undertow"
+change Next "Undertow" 3 -
+change Previous "Copper Wire" 2 "Undertow"
+change Previous "Paper Boats" 1 "Copper Wire"
+change Next "Copper Wire" 2 "Undertow"
+change Next "Undertow" 3 -
+pass "Next Up is the next entry of VLC's track list, blank after the last; one playing per change"
 set_mark
-busctl --user call org.mpris.MediaPlayer2.vlc /org/mpris/MediaPlayer2 org.mpris.MediaPlayer2.Player Next
-wait_for 10 "$playing,\"Copper Wire\",\"0:30\",\"[^\"]*\",\"2\",\"1\"\]" || fail "next: not followed"
-next_up "Undertow"
-set_mark
-busctl --user call org.mpris.MediaPlayer2.vlc /org/mpris/MediaPlayer2 org.mpris.MediaPlayer2.Player Next
-wait_for 10 "$playing,\"Undertow\",\"0:30\",\"[^\"]*\",\"3\",\"1\"\]" || fail "next: not followed"
-next_up -
-pass "Next Up is the next entry of VLC's track list, blank after the last"
+busctl --user call org.mpris.MediaPlayer2.vlc /org/mpris/MediaPlayer2 org.mpris.MediaPlayer2.Player Stop
+wait_for 10 '^> MSG cdjr playing\["","",""' || fail "stop: the board still shows a track"
+pass "a stop shows as stopped"
 echo "mpris vlc: $passed passed, 0 failed"

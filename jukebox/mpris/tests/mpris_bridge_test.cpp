@@ -194,6 +194,22 @@ TEST(MprisBridgeFollows, OnePlayerUnderTwoNamesUntilItsLastNameGoes) {
     EXPECT_EQ(desktop.board.seen, (std::vector<std::string>{"-"}));
 }
 
+TEST(MprisBridgeFollows, OneProcessOnTwoConnectionsIsOnePlayer) {
+    Desktop desktop;
+    desktop.appear(":1.1", "org.mpris.MediaPlayer2.vlc", playing(track("/1", "Paper Boats")));
+    desktop.appear(":1.2", "org.mpris.MediaPlayer2.vlc.instance7", playing(track("/1", "Paper Boats")));
+    for (int i = 0; i < 2; ++i)
+        desktop.bus().answer("GetConnectionUnixProcessID", reply({std::uint64_t(7)}));
+    desktop.board.seen.clear();
+    // The two copies say the same a moment apart: the boards follow one of them.
+    desktop.changed(":1.2", playing(track("/2", "Copper Wire")));
+    EXPECT_TRUE(desktop.board.seen.empty());
+    desktop.changed(":1.1", playing(track("/2", "Copper Wire")));
+    desktop.nameOwner("org.mpris.MediaPlayer2.vlc", ":1.1", "");
+    desktop.changed(":1.2", playing(track("/3", "Undertow")));
+    EXPECT_EQ(desktop.board.seen, (std::vector<std::string>{"Copper Wire>", "Undertow>"}));
+}
+
 TEST(MprisBridgeTags, AFileNameWaitsForItsTags) {
     struct Case {
         const char* what;
