@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
             if (processed < 0) return 1;
             if (processed == 0 && sd_bus_wait(bus, 2000000) <= 0) break;
         }
-        std::printf("%.6f %.6f\n", sent, changed ? now() : -1.0);
+        std::printf("%.6f %.6f %s\n", sent, changed ? now() : -1.0, lastTitle.c_str());
         std::fflush(stdout);
         nanosleep(&pause, nullptr);
     }

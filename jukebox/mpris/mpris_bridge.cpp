@@ -156,8 +156,8 @@ void MprisBridge::retry(const std::string& owner, Retry Player::*retry,
     const auto it = players_.find(owner);
     if (it == players_.end()) return;
     Retry& again = it->second.*retry;
-    again.wait = again.wait.count() == 0 ? config_.firstRetry
-                                         : std::min(again.wait * 2, config_.lastRetry);
+    again.wait =
+        again.wait.count() == 0 ? config_.firstRetry : std::min(again.wait * 2, config_.lastRetry);
     after(owner, again.timer, again.wait, [this, owner, read](Player&) { (this->*read)(owner); });
 }
 
@@ -198,16 +198,18 @@ void MprisBridge::removeName(const std::string& owner, const std::string& name) 
 }
 
 void MprisBridge::readProperties(const std::string& owner) {
-    call({owner, kPath, kProperties, "GetAll", "s", {kPlayer}}, [this, owner](const Message& reply) {
-        const auto it = players_.find(owner);
-        if (it == players_.end()) return;
-        const auto properties = reply.dict(0);
-        // Busy at start-up, or its name claimed before its object is there: asked again.
-        if (!properties) return retry(owner, &Player::properties, &MprisBridge::readProperties);
-        it->second.properties.wait = {};
-        it->second.ready = true;
-        apply(owner, *properties);
-    });
+    call({owner, kPath, kProperties, "GetAll", "s", {kPlayer}},
+         [this, owner](const Message& reply) {
+             const auto it = players_.find(owner);
+             if (it == players_.end()) return;
+             const auto properties = reply.dict(0);
+             // Busy at start-up, or its name claimed before its object is there: asked again.
+             if (!properties)
+                 return retry(owner, &Player::properties, &MprisBridge::readProperties);
+             it->second.properties.wait = {};
+             it->second.ready = true;
+             apply(owner, *properties);
+         });
 }
 
 void MprisBridge::readInterfaces(const std::string& owner) {

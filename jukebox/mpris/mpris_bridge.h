@@ -110,7 +110,8 @@ class MprisBridge final : public NowPlaying {
     // Runs `then` on the player after `wait`, unless it has gone or the timer is set again.
     void after(const std::string& owner, Timer& timer, std::chrono::milliseconds wait,
                std::function<void(Player&)> then);
-    void retry(const std::string& owner, Retry Player::*retry, void (MprisBridge::*read)(const std::string&));
+    void retry(const std::string& owner, Retry Player::*retry,
+               void (MprisBridge::*read)(const std::string&));
     bool wanted(const std::string& name) const;
     void addName(const std::string& owner, const std::string& name);
     void removeName(const std::string& owner, const std::string& name);

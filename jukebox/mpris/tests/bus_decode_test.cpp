@@ -68,7 +68,8 @@ TEST(MprisBusDecode, WhatPlayersSendComesBackAsSent) {
     EXPECT_EQ(textOf((*values)[0]), "org.mpris.MediaPlayer2.Player");
     const Dict dict = dictOf((*values)[1]);
     EXPECT_EQ(textOf(dict.at("mpris:trackid")), "/org/videolan/vlc/playlist/4");
-    EXPECT_EQ(textsOf(dict.at("xesam:artist")), (std::vector<std::string>{"Ærø", "The Lantern Choir"}));
+    EXPECT_EQ(textsOf(dict.at("xesam:artist")),
+              (std::vector<std::string>{"Ærø", "The Lantern Choir"}));
     EXPECT_EQ(integerOf(dict.at("mpris:length")), -30000000);
     EXPECT_EQ(integerOf(dict.at("vlc:time")), 30);
     EXPECT_EQ(std::get<double>(dict.at("xesam:userRating").data), 0.5);
@@ -94,15 +95,22 @@ TEST(MprisBusDecode, EachBoundHolds) {
         // Each level of av is an array and a variant: two levels of depth.
         {"as deep as allowed", nested(2), {4, 100, 1 << 20}, 3},
         {"deeper", nested(3), {4, 100, 1 << 20}, std::nullopt},
-        {"an array past its bound keeps its first elements", arraysOfEmptyArrays(1, 50),
-         {64, 10, 1 << 20}, 12},
-        {"a message whose values stay within the whole bound", arraysOfEmptyArrays(700, 1000), {},
+        {"an array past its bound keeps its first elements",
+         arraysOfEmptyArrays(1, 50),
+         {64, 10, 1 << 20},
+         12},
+        {"a message whose values stay within the whole bound",
+         arraysOfEmptyArrays(700, 1000),
+         {},
          700 * 1000 + 701},
         // Each array level within its bound, 4 MB on the bus, but more than 32 MiB read.
         {"a message past the whole bound", arraysOfEmptyArrays(1000, 1000), {}, std::nullopt},
         {"a text past the whole bound",
-         [](sd_bus_message* m) { return sd_bus_message_append_basic(m, 's', std::string(5000, 'x').c_str()); },
-         {64, 100, 4096}, std::nullopt},
+         [](sd_bus_message* m) {
+             return sd_bus_message_append_basic(m, 's', std::string(5000, 'x').c_str());
+         },
+         {64, 100, 4096},
+         std::nullopt},
     };
     for (const Case& each : cases) {
         SCOPED_TRACE(each.what);

@@ -126,10 +126,10 @@ class Desktop {
 
 // A VLC with a track list of three: /1 plays, its Next Up is /2.
 void vlcPlaysTheFirst(Desktop& desktop) {
-    desktop.appear(":1.7", "org.mpris.MediaPlayer2.vlc", playing(track("/1", "Paper Boats")),
-                   true);
+    desktop.appear(":1.7", "org.mpris.MediaPlayer2.vlc", playing(track("/1", "Paper Boats")), true);
     desktop.bus().answer("Get Tracks", reply({Value::Array{"/1", "/2", "/3"}}), ":1.7");
-    desktop.bus().answer("GetTracksMetadata", reply({Value::Array{dictValue(track("/2", "Copper Wire"))}}));
+    desktop.bus().answer("GetTracksMetadata",
+                         reply({Value::Array{dictValue(track("/2", "Copper Wire"))}}));
     desktop.board.seen.clear();
 }
 
@@ -146,24 +146,33 @@ TEST(MprisBridgeFollows, ThePlayerThatPlays) {
         std::string shown;
     };
     const Case cases[] = {
-        {"playing before paused", "",
-         {{"org.mpris.MediaPlayer2.a", "Playing", "A"}, {"org.mpris.MediaPlayer2.b", "Paused", "B"}},
+        {"playing before paused",
+         "",
+         {{"org.mpris.MediaPlayer2.a", "Playing", "A"},
+          {"org.mpris.MediaPlayer2.b", "Paused", "B"}},
          "A>"},
-        {"paused before stopped", "",
-         {{"org.mpris.MediaPlayer2.a", "Stopped", "A"}, {"org.mpris.MediaPlayer2.b", "Paused", "B"}},
+        {"paused before stopped",
+         "",
+         {{"org.mpris.MediaPlayer2.a", "Stopped", "A"},
+          {"org.mpris.MediaPlayer2.b", "Paused", "B"}},
          "B>"},
-        {"of two playing, the later", "",
-         {{"org.mpris.MediaPlayer2.a", "Playing", "A"}, {"org.mpris.MediaPlayer2.b", "Playing", "B"}},
+        {"of two playing, the later",
+         "",
+         {{"org.mpris.MediaPlayer2.a", "Playing", "A"},
+          {"org.mpris.MediaPlayer2.b", "Playing", "B"}},
          "B>"},
-        {"a proxy is not a player", "",
+        {"a proxy is not a player",
+         "",
          {{"org.mpris.MediaPlayer2.playerctld", "Playing", "P"},
           {"org.mpris.MediaPlayer2.vlc", "Paused", "V"}},
          "V>"},
-        {"only the player asked for, instances too", "vlc",
+        {"only the player asked for, instances too",
+         "vlc",
          {{"org.mpris.MediaPlayer2.mpv", "Playing", "M"},
           {"org.mpris.MediaPlayer2.vlc.instance42", "Paused", "V"}},
          "V>"},
-        {"a name that only begins like it", "vlc",
+        {"a name that only begins like it",
+         "vlc",
          {{"org.mpris.MediaPlayer2.vlcx", "Playing", "X"}},
          "-"},
     };
@@ -197,7 +206,8 @@ TEST(MprisBridgeFollows, OnePlayerUnderTwoNamesUntilItsLastNameGoes) {
 TEST(MprisBridgeFollows, OneProcessOnTwoConnectionsIsOnePlayer) {
     Desktop desktop;
     desktop.appear(":1.1", "org.mpris.MediaPlayer2.vlc", playing(track("/1", "Paper Boats")));
-    desktop.appear(":1.2", "org.mpris.MediaPlayer2.vlc.instance7", playing(track("/1", "Paper Boats")));
+    desktop.appear(":1.2", "org.mpris.MediaPlayer2.vlc.instance7",
+                   playing(track("/1", "Paper Boats")));
     for (int i = 0; i < 2; ++i)
         desktop.bus().answer("GetConnectionUnixProcessID", reply({std::uint64_t(7)}));
     desktop.board.seen.clear();
@@ -218,11 +228,13 @@ TEST(MprisBridgeTags, AFileNameWaitsForItsTags) {
         std::vector<std::string> seen;
     };
     const Case cases[] = {
-        {"the tags follow: shown once, with them", 1h,
+        {"the tags follow: shown once, with them",
+         1h,
          {track("/2", ""), track("/2", "Copper Wire")},
          {"Copper Wire>"}},
         {"no tags come: the file name after the wait", 1ms, {track("/2", "")}, {"2.ogg>"}},
-        {"no waiting: the file name at once, then the tags", 0ms,
+        {"no waiting: the file name at once, then the tags",
+         0ms,
          {track("/2", ""), track("/2", "Copper Wire")},
          {"2.ogg>", "Copper Wire>"}},
     };
@@ -248,7 +260,8 @@ TEST(MprisBridgeNextUp, OnePlayingPerTrackWithItsNextUp) {
         std::vector<std::string> seen;
     };
     const Case cases[] = {
-        {"the next entry's tags", reply({Value::Array{dictValue(track("/3", "Undertow"))}}),
+        {"the next entry's tags",
+         reply({Value::Array{dictValue(track("/3", "Undertow"))}}),
          {"Copper Wire>Undertow"}},
         {"an error: no Next Up, the track all the same",
          errorReply("org.freedesktop.DBus.Error.UnknownMethod"),
@@ -289,7 +302,8 @@ TEST(MprisBridgeStops, AStopBetweenTwoTracksIsNotShownARealOneIs) {
          {playing(track("/1", "Paper Boats"), "Stopped"), playing(track("/2", "Copper Wire"))},
          {"Copper Wire>Undertow"}},
         {"a real stop", {{{"PlaybackStatus", "Stopped"}}}, {"-"}},
-        {"a pause is no stop", {{{"PlaybackStatus", "Paused"}}, {{"PlaybackStatus", "Stopped"}}},
+        {"a pause is no stop",
+         {{{"PlaybackStatus", "Paused"}}, {{"PlaybackStatus", "Stopped"}}},
          {"-"}},
     };
     for (const Case& each : cases) {
