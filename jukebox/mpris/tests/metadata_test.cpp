@@ -5,9 +5,9 @@
 #include <limits>
 #include <string>
 
+#include "velmora/link_protocol.h"
 #include "mpris/art_covers.h"
 #include "mpris/metadata.h"
-#include "velmora/link_protocol.h"
 
 namespace velmora::jukebox::mpris {
 namespace {
