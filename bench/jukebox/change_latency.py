@@ -59,6 +59,7 @@ def figures(floor_file, board_file):
     print("  changes measured: %d of %d" % (len(bridge), len(runs)))
     show("floor (bare sd-bus client, PropertiesChanged)", floor)
     show("bridge (board-side client, playing)", bridge)
+    show("bridge after the floor, change by change", [b - f for b, f in zip(bridge, floor)])
     print("  playing per change: %.2f; blank ones: %d; the same twice in a row: %d"
           % (messages / max(1, len(runs)), blanks, repeats))
 
