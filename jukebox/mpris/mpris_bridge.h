@@ -78,7 +78,7 @@ class MprisBridge final : public NowPlaying {
     struct Player {
         std::set<std::string> names;
         // Its process: one process on two connections (VLC with its D-Bus control twice) is one
-        // player, followed through the first of them.
+        // player, followed through the one whose unique name sorts first.
         std::optional<std::int64_t> process;
         bool ready = false;  // its properties are in
         PlaybackStatus status = PlaybackStatus::Stopped;
