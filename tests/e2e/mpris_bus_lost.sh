@@ -8,6 +8,7 @@ set -euo pipefail
 jukebox=$1
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/mpris_session.sh"  # pids, fail, pass, free_port, mpv_plugin; no session of its own
+source "$here/wait_for.sh"        # until_true
 source "$here/transcript_marks.sh"
 work=$(mktemp -d)
 export DBUS_SESSION_BUS_ADDRESS=unix:path=$work/bus XDG_CACHE_HOME=$work/cache
@@ -17,10 +18,7 @@ bus_start() {
     dbus-daemon --session --nofork --address="$DBUS_SESSION_BUS_ADDRESS" >>"$work/dbus.log" 2>&1 &
     bus_pid=$!
     pids+=($bus_pid)
-    until [ -S "$work/bus" ]; do
-        [ $SECONDS -lt 30 ] || fail "the bus daemon did not start"
-        sleep 0.05
-    done
+    until_true 30 test -S "$work/bus" || fail "the bus daemon did not start"
 }
 bus_start
 port=$(free_port)
@@ -29,10 +27,7 @@ log=$work/bridge.log
     >"$work/jukebox.log" 2>&1 &
 pids+=($!)
 jukebox_pid=$!
-until grep -q listening "$work/jukebox.log"; do
-    [ $SECONDS -lt 30 ] || fail "the service did not start"
-    sleep 0.1
-done
+until_true 30 grep -q listening "$work/jukebox.log" || fail "the service did not start"
 python3 "$here/link_board.py" "$port" >"$work/board.log" 2>&1 &
 pids+=($!)
 board_pid=$!
@@ -41,11 +36,8 @@ wait_for 10 '^> MSG cdjr playing\["","",""' || fail "the board was not told that
 set_mark
 kill "$bus_pid"
 wait "$bus_pid" 2>/dev/null || true
-until grep -q "bus went away" "$work/jukebox.log"; do
-    kill -0 "$jukebox_pid" 2>/dev/null || fail "the service ended with the bus"
-    [ $SECONDS -lt 40 ] || fail "the service did not notice that its bus went away"
-    sleep 0.1
-done
+until_true 10 grep -q "bus went away" "$work/jukebox.log" ||
+    fail "the service did not notice that its bus went away"
 sleep 1
 kill -0 "$jukebox_pid" 2>/dev/null || fail "the service ended with the bus"
 kill -0 "$board_pid" 2>/dev/null || fail "the board lost its connection"
@@ -54,10 +46,8 @@ python3 -c 'import socket, sys; socket.create_connection(("127.0.0.1", int(sys.a
 pass "the bus went away: the service stays and its boards keep their connections"
 
 bus_start
-until grep -q "the session bus is back" "$work/jukebox.log"; do
-    [ $SECONDS -lt 60 ] || fail "the service did not open the bus again"
-    sleep 0.1
-done
+until_true 20 grep -q "the session bus is back" "$work/jukebox.log" ||
+    fail "the service did not open the bus again"
 sox -q -n -b 16 -r 22050 -c 1 "$work/tone.wav" synth 30 sine 440 vol 0.1
 oggenc -Q -a "The Lantern Choir" -l "Harbour Lights" -t "Paper Boats" -o "$work/01.ogg" "$work/tone.wav"
 set_mark

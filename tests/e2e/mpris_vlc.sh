@@ -96,7 +96,8 @@ next_up() {  # title expected as "Next Up:", or "-" for the blanking entry
 }
 next_up "Copper Wire"
 # VLC stops for a moment between two tracks, and learns its Next Up after: a board is told of each
-# change once, and of nothing between.
+# change with no blank or earlier track between and nothing twice (a cover VLC finds later may
+# follow in a second playing).
 change() {  # method, title, its place, Next Up ("-" for none)
     set_mark
     busctl --user call org.mpris.MediaPlayer2.vlc /org/mpris/MediaPlayer2 \
@@ -105,8 +106,9 @@ change() {  # method, title, its place, Next Up ("-" for none)
     next_up "$4"
     sleep 0.5
     local told
-    told=$(since_mark | grep -c '^> MSG cdjr playing\[')
-    [ "$told" = 1 ] || fail "$1 to $2: the board was told $told playing, not one"
+    told=$(since_mark | grep '^> MSG cdjr playing\[')
+    if grep -qv "\"$2\"" <<<"$told"; then fail "$1 to $2: the board was told another track between"; fi
+    [ -z "$(uniq -d <<<"$told")" ] || fail "$1 to $2: the board was told the same playing twice"
 }
 change Next "Copper Wire" 2 "Undertow"
 change Next "Undertow" 3 -
@@ -114,7 +116,7 @@ change Previous "Copper Wire" 2 "Undertow"
 change Previous "Paper Boats" 1 "Copper Wire"
 change Next "Copper Wire" 2 "Undertow"
 change Next "Undertow" 3 -
-pass "Next Up is the next entry of VLC's track list, blank after the last; one playing per change"
+pass "Next Up is the next entry of VLC's track list, blank after the last; each change told once"
 set_mark
 busctl --user call org.mpris.MediaPlayer2.vlc /org/mpris/MediaPlayer2 org.mpris.MediaPlayer2.Player Stop
 wait_for 10 '^> MSG cdjr playing\["","",""' || fail "stop: the board still shows a track"
