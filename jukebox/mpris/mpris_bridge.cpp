@@ -116,6 +116,7 @@ void MprisBridge::subscribe() {
 
 void MprisBridge::busLost(const std::string& why) {
     // Called from inside the bus: it is replaced from the loop, later.
+    if (stopped_) return;
     if (!busLost_ || why != lastBusFailure_) log_(why + "; opening it again");
     lastBusFailure_ = why;
     busLost_ = true;
