@@ -125,21 +125,18 @@ int followMpris(const Options& options, const ServerConfig& config) {
     try {
         const std::unique_ptr<Transcript> transcript = openTranscript(options);
         asio::io_context io;
-        int status = 0;
-        Server* serving = nullptr;
-        mpris::MprisBridge bridge(io, bridgeConfig, logLine, [&] {
-            status = 1;
-            if (serving) serving->stop();
+        // A session bus that goes away is opened again: the boards see nothing playing meanwhile.
+        mpris::MprisBridge bridge(io, bridgeConfig, logLine, [&io](mpris::MessageBus::Lost lost) {
+            return std::make_unique<mpris::Bus>(io, std::move(lost));
         });
         Server server(io, bridge, config, transcript.get());
-        serving = &server;
         std::cout << kName << ": listening on " << describe(server.endpoint()) << ", following "
                   << (bridgeConfig.player.empty() ? "the desktop's players"
                                                   : "org.mpris.MediaPlayer2." + bridgeConfig.player)
                   << std::endl;
         bridge.start(server);
         serve(io, server, &bridge);
-        return status;
+        return 0;
     } catch (const mpris::NoSessionBus& error) {
         std::cerr << kName << ": --mpris follows the players on your desktop session's bus, and "
                   << error.what() << " (DBUS_SESSION_BUS_ADDRESS is not set or names no bus)\n";

@@ -86,6 +86,14 @@ int main(int argc, char** argv) {
                              "',interface='org.freedesktop.DBus.Properties',"
                              "member='PropertiesChanged',path='/org/mpris/MediaPlayer2'";
     if (sd_bus_add_match(bus, nullptr, rule.c_str(), onChanged, nullptr) < 0) return 1;
+    // The title playing now: a player may repeat it (VLC, as it stops between two tracks).
+    sd_bus_message* metadata = nullptr;
+    if (sd_bus_call_method(bus, argv[1], "/org/mpris/MediaPlayer2",
+                           "org.freedesktop.DBus.Properties", "Get", nullptr, &metadata, "ss",
+                           "org.mpris.MediaPlayer2.Player", "Metadata") >= 0) {
+        lastTitle = titleIn(metadata);
+        sd_bus_message_unref(metadata);
+    }
     const int runs = std::atoi(argv[2]);
     const timespec pause{std::atoi(argv[3]) / 1000, (std::atoi(argv[3]) % 1000) * 1000000L};
     for (int run = 0; run < runs; ++run) {
@@ -102,7 +110,7 @@ int main(int argc, char** argv) {
             if (processed < 0) return 1;
             if (processed == 0 && sd_bus_wait(bus, 2000000) <= 0) break;
         }
-        std::printf("%.6f %.6f\n", sent, changed ? now() : -1.0);
+        std::printf("%.6f %.6f %s\n", sent, changed ? now() : -1.0, lastTitle.c_str());
         std::fflush(stdout);
         nanosleep(&pause, nullptr);
     }

@@ -10,7 +10,7 @@
 #  3. the bridge idle for IDLE_SECONDS with the player paused: CPU and resident memory.
 #   bench/jukebox/mpris_figures.sh BUILD_DIR      (builds velmora-mpris-floor there)
 set -euo pipefail
-source "$(dirname "$0")/../../../tests/e2e/mpris_session.sh"
+source "$(dirname "$0")/../../tests/e2e/mpris_session.sh"
 in_own_session "$@"
 build=$1
 cmake --build "$build" --target velmora-jukebox velmora-mpris-floor -j2 >/dev/null
@@ -32,24 +32,7 @@ port=$(free_port)
 pids+=($!)
 jukebox_pid=$!
 for _ in $(seq 100); do grep -q listening "$work/jukebox.log" && break; sleep 0.1; done
-python3 - "$port" >"$work/board.txt" <<'PY' &
-import socket, sys, time
-board = socket.create_connection(("127.0.0.1", int(sys.argv[1])))
-board.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
-board.sendall(b"VELMORA-LINK 1\nOPEN cdj type=devtx\nOPEN cdjr type=devrx\n"
-              b"SEND cdj notify_playing_item[on]\n")
-buffer = b""
-while True:
-    data = board.recv(65536)
-    if not data:
-        break
-    at = time.monotonic()
-    buffer += data
-    *lines, buffer = buffer.split(b"\n")
-    for line in lines:
-        if line.startswith(b"MSG cdjr playing["):
-            print("%.6f %s" % (at, line.decode()), flush=True)
-PY
+python3 "$(dirname "$0")/change_latency.py" board "$port" >"$work/board.txt" &
 pids+=($!)
 echo "load average at the start: $(cut -d' ' -f1-3 /proc/loadavg)"
 
@@ -67,24 +50,7 @@ measure() {  # folder, runs, "tags" when a file name as title does not count: pr
     "$floor" "$name" "$2" 300 ${3:-} >"$work/floor.txt"
     kill "$mpv_pid"
     wait "$mpv_pid" 2>/dev/null || true
-    python3 - "$work/floor.txt" "$work/board.txt" <<'PY'
-import sys
-runs = [tuple(map(float, line.split())) for line in open(sys.argv[1])]
-board = [(float(line.split(" ", 1)[0]), line.split(" ", 1)[1]) for line in open(sys.argv[2])]
-floor, bridge = [], []
-for sent, received in runs:
-    told = next((at for at, text in board if at > sent and not text.endswith('"0"]')), None)
-    if received > 0 and told is not None:
-        floor.append((received - sent) * 1000)
-        bridge.append((told - sent) * 1000)
-def show(name, values):
-    values = sorted(values) or [float("nan")]
-    pick = lambda q: values[min(len(values) - 1, int(q * len(values)))]
-    print("  %-44s median %7.2f ms, p99 %7.2f ms, worst %7.2f ms" % (name, pick(0.5), pick(0.99), values[-1]))
-print("  changes measured: %d of %d" % (len(bridge), len(runs)))
-show("floor (bare sd-bus client, PropertiesChanged)", floor)
-show("bridge (board-side client, playing)", bridge)
-PY
+    python3 "$(dirname "$0")/change_latency.py" figures "$work/floor.txt" "$work/board.txt"
 }
 
 echo "== 1. Next -> the board's playing message, tagged files, covers cached ($RUNS changes)"

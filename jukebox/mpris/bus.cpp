@@ -15,16 +15,32 @@ namespace velmora::jukebox::mpris {
 
 namespace {
 
-// A data: cover of 16 MiB is about 22 MB of base64; nothing a player says is longer.
 constexpr std::size_t kMaxStringBytes = 24 * 1024 * 1024;
-constexpr std::size_t kMaxArrayElements = 100000;
 constexpr std::uint64_t kCallTimeoutUs = 5 * 1000 * 1000;
+
+// What is left of a message's bounds while it is read.
+struct Budget {
+    const DecodeLimits& limits;
+    std::size_t spent = 0;
+
+    bool take(std::size_t bytes) {
+        if (bytes > limits.total - spent) return false;
+        spent += bytes;
+        return true;
+    }
+};
 
 // The handler behind a slot lives as long as the slot: sd-bus frees it with the slot.
 int dispatch(sd_bus_message* message, void* userdata, sd_bus_error*) {
     try {
-        Message wrapped(message);
-        (*static_cast<Bus::Handler*>(userdata))(wrapped);
+        Message wrapped;
+        const char* sender = sd_bus_message_get_sender(message);
+        wrapped.sender = sender ? sender : "";
+        if (const sd_bus_error* error = sd_bus_message_get_error(message))
+            wrapped.error = error->name ? error->name : "org.freedesktop.DBus.Error.Failed";
+        // A message that reads as nothing is handed on with no arguments: a reply is still owed.
+        if (auto arguments = decodeArguments(message)) wrapped.arguments = std::move(*arguments);
+        (*static_cast<MessageBus::Handler*>(userdata))(wrapped);
     } catch (const std::exception&) {
         // A handler that cannot finish (out of memory) loses this message, not the service.
     }
@@ -32,7 +48,7 @@ int dispatch(sd_bus_message* message, void* userdata, sd_bus_error*) {
 }
 
 void freeHandler(void* userdata) {
-    delete static_cast<Bus::Handler*>(userdata);
+    delete static_cast<MessageBus::Handler*>(userdata);
 }
 
 void adopt(sd_bus_slot* slot) {
@@ -48,10 +64,12 @@ bool readBasic(sd_bus_message* m, char type, Value& out) {
     return true;
 }
 
-bool readInto(sd_bus_message* m, Value& out, int depth) {
+bool readInto(sd_bus_message* m, Value& out, std::size_t depth, Budget& budget) {
     char type = 0;
     const char* contents = nullptr;
-    if (depth > 64 || sd_bus_message_peek_type(m, &type, &contents) <= 0) return false;
+    if (depth > budget.limits.depth || sd_bus_message_peek_type(m, &type, &contents) <= 0)
+        return false;
+    if (!budget.take(sizeof(Value))) return false;
     switch (type) {
         case SD_BUS_TYPE_BYTE:
             return readBasic<std::uint8_t, std::uint64_t>(m, type, out);
@@ -76,12 +94,14 @@ bool readInto(sd_bus_message* m, Value& out, int depth) {
         case SD_BUS_TYPE_SIGNATURE: {
             const char* v = nullptr;
             if (sd_bus_message_read_basic(m, type, &v) < 0 || !v) return false;
-            out = Value(std::string(v, strnlen(v, kMaxStringBytes)));
+            const std::size_t length = strnlen(v, kMaxStringBytes);
+            if (!budget.take(length)) return false;
+            out = Value(std::string(v, length));
             return true;
         }
         case SD_BUS_TYPE_VARIANT:
             if (sd_bus_message_enter_container(m, type, contents) < 0) return false;
-            if (!readInto(m, out, depth + 1)) return false;
+            if (!readInto(m, out, depth + 1, budget)) return false;
             return sd_bus_message_exit_container(m) >= 0;
         case SD_BUS_TYPE_ARRAY:
         case SD_BUS_TYPE_STRUCT:
@@ -90,9 +110,14 @@ bool readInto(sd_bus_message* m, Value& out, int depth) {
             Value::Array elements;
             int end = 0;
             while ((end = sd_bus_message_at_end(m, 0)) == 0) {
+                if (elements.size() >= budget.limits.elements) {
+                    // The rest is skipped unread: it costs neither memory nor budget.
+                    if (sd_bus_message_skip(m, nullptr) < 0) return false;
+                    continue;
+                }
                 Value element;
-                if (!readInto(m, element, depth + 1)) return false;
-                if (elements.size() < kMaxArrayElements) elements.push_back(std::move(element));
+                if (!readInto(m, element, depth + 1, budget)) return false;
+                elements.push_back(std::move(element));
             }
             if (end < 0 || sd_bus_message_exit_container(m) < 0) return false;
             out = Value(std::move(elements));
@@ -105,6 +130,33 @@ bool readInto(sd_bus_message* m, Value& out, int depth) {
     }
 }
 
+// Writes `arguments` as `signature` says (see Call).
+int append(sd_bus_message* m, const std::string& signature, const std::vector<Value>& arguments) {
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < signature.size(); ++i) {
+        if (next >= arguments.size()) return -EINVAL;
+        const Value& argument = arguments[next++];
+        if (signature[i] == 'a' && i + 1 < signature.size()) {
+            const char element = signature[++i];
+            if (element != 's' && element != 'o') return -EINVAL;
+            const char contents[] = {element, '\0'};
+            int error = sd_bus_message_open_container(m, SD_BUS_TYPE_ARRAY, contents);
+            for (const std::string& text : textsOf(argument))
+                if (error >= 0) error = sd_bus_message_append_basic(m, element, text.c_str());
+            if (error < 0 || (error = sd_bus_message_close_container(m)) < 0) return error;
+        } else if (signature[i] == 's' || signature[i] == 'o') {
+            const auto text = textOf(argument);
+            if (!text) return -EINVAL;
+            if (const int error = sd_bus_message_append_basic(m, signature[i], text->c_str());
+                error < 0)
+                return error;
+        } else {
+            return -EINVAL;
+        }
+    }
+    return 0;
+}
+
 std::uint64_t monotonicMicros() {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
@@ -113,44 +165,35 @@ std::uint64_t monotonicMicros() {
 
 }  // namespace
 
-std::string Message::sender() const {
-    const char* text = sd_bus_message_get_sender(message_);
-    return text ? text : "";
+const Value* Message::argument(std::size_t index) const {
+    return failed() || index >= arguments.size() ? nullptr : &arguments[index];
 }
 
-std::string Message::member() const {
-    const char* text = sd_bus_message_get_member(message_);
-    return text ? text : "";
-}
-
-std::string Message::interface() const {
-    const char* text = sd_bus_message_get_interface(message_);
-    return text ? text : "";
-}
-
-std::string Message::errorName() const {
-    const sd_bus_error* error = sd_bus_message_get_error(message_);
-    return error && error->name ? error->name : "";
-}
-
-std::optional<std::string> Message::readText() {
-    std::optional<Value> value = readValue();
+std::optional<std::string> Message::text(std::size_t index) const {
+    const Value* value = argument(index);
     return value ? textOf(*value) : std::nullopt;
 }
 
-std::optional<Value> Message::readValue() {
-    Value value;
-    if (!readInto(message_, value, 0)) return std::nullopt;
-    return value;
-}
-
-std::optional<Dict> Message::readDict() {
-    std::optional<Value> value = readValue();
-    if (!value) return std::nullopt;
+std::optional<Dict> Message::dict(std::size_t index) const {
+    const Value* value = argument(index);
+    if (!value || !std::holds_alternative<Value::Array>(value->data)) return std::nullopt;
     return dictOf(*value);
 }
 
-Bus::Bus(asio::io_context& io, std::function<void(const std::string&)> lost)
+std::optional<std::vector<Value>> decodeArguments(sd_bus_message* message,
+                                                  const DecodeLimits& limits) {
+    if (sd_bus_message_rewind(message, 1) < 0) return std::nullopt;
+    Budget budget{limits};
+    std::vector<Value> arguments;
+    while (sd_bus_message_at_end(message, 1) == 0) {
+        Value value;
+        if (!readInto(message, value, 0, budget)) return std::nullopt;
+        arguments.push_back(std::move(value));
+    }
+    return arguments;
+}
+
+Bus::Bus(asio::io_context& io, Lost lost)
     : io_(io), lost_(std::move(lost)), socket_(io), timer_(io) {
     if (const int error = sd_bus_open_user(&bus_); error < 0)
         throw NoSessionBus(std::string("no session bus: ") + std::strerror(-error));
@@ -164,21 +207,18 @@ Bus::Bus(asio::io_context& io, std::function<void(const std::string&)> lost)
 }
 
 Bus::~Bus() {
-    alive_.reset();
     timer_.cancel();
     socket_.release();  // the socket is sd-bus's to close
     sd_bus_flush_close_unref(bus_);
 }
 
-void Bus::call(const std::string& destination, const std::string& path,
-               const std::string& interface, const std::string& member, Arguments arguments,
-               Handler reply) {
+void Bus::call(const Call& call, Handler reply) {
     if (dead_) return;
     sd_bus_message* message = nullptr;
-    if (sd_bus_message_new_method_call(bus_, &message, destination.c_str(), path.c_str(),
-                                       interface.c_str(), member.c_str()) < 0)
+    if (sd_bus_message_new_method_call(bus_, &message, call.destination.c_str(), call.path.c_str(),
+                                       call.interface.c_str(), call.member.c_str()) < 0)
         return;
-    if (arguments && arguments(message) < 0) {
+    if (append(message, call.signature, call.arguments) < 0) {
         sd_bus_message_unref(message);
         return;
     }
@@ -190,16 +230,6 @@ void Bus::call(const std::string& destination, const std::string& path,
         adopt(slot);
     sd_bus_message_unref(message);
     kick();
-}
-
-void Bus::getProperty(const std::string& destination, const std::string& path,
-                      const std::string& interface, const std::string& property, Handler reply) {
-    call(
-        destination, path, "org.freedesktop.DBus.Properties", "Get",
-        [interface, property](sd_bus_message* m) {
-            return sd_bus_message_append(m, "ss", interface.c_str(), property.c_str());
-        },
-        std::move(reply));
 }
 
 void Bus::match(const std::string& rule, Handler handler) {
@@ -222,11 +252,10 @@ void Bus::close() {
 void Bus::kick() {
     if (pumping_ || kicked_ || dead_) return;
     kicked_ = true;
-    asio::post(io_, [this, alive = std::weak_ptr<int>(alive_)] {
-        if (alive.expired()) return;
+    asio::post(io_, alive_.guard([this] {
         kicked_ = false;
         pump();
-    });
+    }));
 }
 
 void Bus::pump() {
@@ -246,12 +275,12 @@ void Bus::pump() {
 
 void Bus::arm() {
     const int events = sd_bus_get_events(bus_);
-    const auto alive = std::weak_ptr<int>(alive_);
+    const auto alive = alive_.watch();
     if (events > 0 && (events & POLLIN) && !reading_) {
         reading_ = true;
         socket_.async_wait(asio::posix::stream_descriptor::wait_read,
                            [this, alive](const std::error_code& error) {
-                               if (alive.expired()) return;
+                               if (!alive.alive()) return;
                                reading_ = false;
                                if (!error) pump();
                            });
@@ -260,7 +289,7 @@ void Bus::arm() {
         writing_ = true;
         socket_.async_wait(asio::posix::stream_descriptor::wait_write,
                            [this, alive](const std::error_code& error) {
-                               if (alive.expired()) return;
+                               if (!alive.alive()) return;
                                writing_ = false;
                                if (!error) pump();
                            });
@@ -274,7 +303,7 @@ void Bus::arm() {
     const std::uint64_t now = monotonicMicros();
     timer_.expires_after(std::chrono::microseconds(until > now ? until - now : 0));
     timer_.async_wait([this, alive](const std::error_code& error) {
-        if (alive.expired() || error) return;
+        if (!alive.alive() || error) return;
         pump();
     });
 }

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: MIT
-// The user's session bus through sd-bus, driven from the service's Asio loop: sd-bus says which
-// events its socket waits for and until when, the loop wakes for exactly those and lets sd-bus
-// process. No thread, no polling. Calls and signal handlers are plain functions; they end with the
-// bus.
+// The bridge's view of a message bus, and the user's session bus behind it. The bridge calls
+// methods and hears signals as plain values: a message arrives whole, its arguments already read
+// (leniently, see value.h), so that the bridge's decisions can be tried with no bus at all.
+//
+// Bus drives sd-bus from the service's Asio loop: sd-bus says which events its socket waits
+// for and until when, the loop wakes for exactly those and lets sd-bus process. No thread, no
+// polling. Calls and signal handlers are plain functions; they end with the bus.
 #pragma once
 
 #include <functional>
@@ -10,12 +13,14 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include <asio/io_context.hpp>
 #include <asio/posix/stream_descriptor.hpp>
 #include <asio/steady_timer.hpp>
 
 #include "mpris/value.h"
+#include "velmora/lifetime.h"
 
 struct sd_bus;
 struct sd_bus_message;
@@ -27,50 +32,76 @@ class NoSessionBus : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// What a handler sees of a message: who sent it and what it says.
-class Message {
-  public:
-    explicit Message(sd_bus_message* message) : message_(message) {}
-    std::string sender() const;
-    std::string member() const;
-    std::string interface() const;
-    // The error's name for a failed call; empty otherwise.
-    std::string errorName() const;
-    bool failed() const { return !errorName().empty(); }
+// A reply or a signal: who sent it, whether it is an error, and what it says.
+struct Message {
+    std::string sender;
+    // The error's name for a failed call (a time-out included); empty for a real reply.
+    std::string error;
+    std::vector<Value> arguments;
 
-    // Each reads the next argument; nothing (and the rest unread) when its type does not fit.
-    std::optional<std::string> readText();
-    std::optional<Value> readValue();
+    bool failed() const { return !error.empty(); }
+    // The argument at `index`; nothing for an error, a missing argument or one of another type.
+    const Value* argument(std::size_t index) const;
+    std::optional<std::string> text(std::size_t index) const;
     // An a{sv}: the usual property map or metadata.
-    std::optional<Dict> readDict();
-    sd_bus_message* get() const { return message_; }
-
-  private:
-    sd_bus_message* message_;
+    std::optional<Dict> dict(std::size_t index) const;
 };
 
-class Bus {
-  public:
-    using Handler = std::function<void(Message&)>;
-    // Builds a call's arguments.
-    using Arguments = std::function<int(sd_bus_message*)>;
+// A method to call. The arguments are written as `signature` says: "s" and "o" take a text, "as"
+// and "ao" an array of texts.
+struct Call {
+    std::string destination;
+    std::string path;
+    std::string interface;
+    std::string member;
+    std::string signature;
+    std::vector<Value> arguments;
+};
 
-    // Connects to the session bus; throws NoSessionBus. `lost` is told when the bus goes away.
-    Bus(asio::io_context& io, std::function<void(const std::string&)> lost);
-    ~Bus();
+class MessageBus {
+  public:
+    using Handler = std::function<void(const Message&)>;
+    // Told once when the bus goes away; nothing is dispatched after it.
+    using Lost = std::function<void(const std::string& why)>;
+
+    virtual ~MessageBus() = default;
+    // `reply` gets the reply, or the error (a time-out included).
+    virtual void call(const Call& call, Handler reply) = 0;
+    // Calls `handler` for each message that matches a D-Bus match rule.
+    virtual void match(const std::string& rule, Handler handler) = 0;
+    // No more waiting on the bus: the loop may end. Nothing is dispatched any more.
+    virtual void close() = 0;
+};
+
+// Opens a bus, or throws NoSessionBus.
+using ConnectBus = std::function<std::unique_ptr<MessageBus>(MessageBus::Lost lost)>;
+
+// Bounds on what one message may decode to; past them the message reads as nothing.
+struct DecodeLimits {
+    std::size_t depth = 64;
+    std::size_t elements = 100000;  // in one array or structure
+    // Every value and the bytes of every text: a data: cover of 16 MiB is about 22 MB of base64,
+    // and nothing a player says is longer.
+    std::size_t total = 32 * 1024 * 1024;
+};
+
+// Every argument of a message (read from the start); nothing when it breaks a limit or cannot
+// be read.
+std::optional<std::vector<Value>> decodeArguments(sd_bus_message* message,
+                                                  const DecodeLimits& limits = {});
+
+// The user's session bus.
+class Bus final : public MessageBus {
+  public:
+    // Connects to the session bus; throws NoSessionBus.
+    Bus(asio::io_context& io, Lost lost);
+    ~Bus() override;
     Bus(const Bus&) = delete;
     Bus& operator=(const Bus&) = delete;
 
-    // Calls a method; `reply` gets the reply, or the error (a time-out included).
-    void call(const std::string& destination, const std::string& path, const std::string& interface,
-              const std::string& member, Arguments arguments, Handler reply);
-    // Gets a property: the reply's value is read with readValue() / readDict().
-    void getProperty(const std::string& destination, const std::string& path,
-                     const std::string& interface, const std::string& property, Handler reply);
-    // Calls `handler` for each message that matches a D-Bus match rule.
-    void match(const std::string& rule, Handler handler);
-    // No more waiting on the bus: the loop may end. Nothing is dispatched any more.
-    void close();
+    void call(const Call& call, Handler reply) override;
+    void match(const std::string& rule, Handler handler) override;
+    void close() override;
 
   private:
     void pump();
@@ -78,11 +109,11 @@ class Bus {
     void kick();
 
     asio::io_context& io_;
-    std::function<void(const std::string&)> lost_;
+    Lost lost_;
     sd_bus* bus_ = nullptr;
     asio::posix::stream_descriptor socket_;
     asio::steady_timer timer_;
-    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+    Liveness alive_;
     bool reading_ = false;
     bool writing_ = false;
     bool pumping_ = false;

@@ -3,13 +3,12 @@
 
 #include <algorithm>
 
-#include <systemd/sd-bus.h>
-
 namespace velmora::jukebox::mpris {
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
 
 const std::string kPrefix = "org.mpris.MediaPlayer2.";
 const std::string kPath = "/org/mpris/MediaPlayer2";
@@ -17,6 +16,7 @@ const std::string kPlayer = "org.mpris.MediaPlayer2.Player";
 const std::string kTrackList = "org.mpris.MediaPlayer2.TrackList";
 const std::string kProperties = "org.freedesktop.DBus.Properties";
 const std::string kDBus = "org.freedesktop.DBus";
+const std::string kDBusPath = "/org/freedesktop/DBus";
 
 PlaybackStatus statusOf(const Value& value) {
     const std::string text = textOf(value).value_or("");
@@ -32,20 +32,16 @@ bool mentions(const std::vector<std::string>& names, const std::string& name) {
 }  // namespace
 
 MprisBridge::MprisBridge(asio::io_context& io, MprisBridgeConfig config, Log log,
-                         std::function<void()> lost)
+                         ConnectBus connect)
     : io_(io),
       config_(std::move(config)),
       log_(std::move(log)),
       cache_(config_.coverFolder, config_.coverPrefix, config_.coverCacheBytes),
       covers_(io, cache_, [this] { refreshPictures(); }),
-      bus_(io,
-           [this, lost = std::move(lost)](const std::string& why) {
-               log_(why);
-               players_.clear();
-               notify();
-               stop();
-               lost();
-           }),
+      connect_(std::move(connect)),
+      bus_(connect_([this](const std::string& why) { busLost(why); })),
+      reconnect_(io),
+      reconnectWait_(config_.firstRetry),
       tick_(
           io,
           [this]() -> std::optional<std::chrono::nanoseconds> {
@@ -62,43 +58,7 @@ MprisBridge::~MprisBridge() {
 
 void MprisBridge::start(NowPlayingListener& listener) {
     listener_ = &listener;
-    // The signals first: the bus daemon then reports every change after the names it lists.
-    bus_.match(
-        "type='signal',sender='org.freedesktop.DBus',interface='org.freedesktop.DBus',"
-        "member='NameOwnerChanged',arg0namespace='org.mpris.MediaPlayer2'",
-        [this](Message& message) {
-            const auto name = message.readText();
-            const auto before = message.readText();
-            const auto after = message.readText();
-            if (!name || !before || !after) return;
-            if (!before->empty()) removeName(*before, *name);
-            if (!after->empty()) addName(*after, *name);
-        });
-    bus_.match(
-        "type='signal',interface='org.freedesktop.DBus.Properties',"
-        "member='PropertiesChanged',path='/org/mpris/MediaPlayer2'",
-        [this](Message& message) { onPropertiesChanged(message); });
-    bus_.match(
-        "type='signal',interface='org.mpris.MediaPlayer2.Player',member='Seeked',"
-        "path='/org/mpris/MediaPlayer2'",
-        [this](Message& message) { takePosition(message.sender(), message, true); });
-    bus_.match(
-        "type='signal',interface='org.mpris.MediaPlayer2.TrackList',"
-        "path='/org/mpris/MediaPlayer2'",
-        [this](Message& message) { onTrackListSignal(message); });
-    bus_.call(kDBus, "/org/freedesktop/DBus", kDBus, "ListNames", nullptr, [this](Message& reply) {
-        const auto names = reply.readValue();
-        if (!names) return;
-        for (const std::string& name : textsOf(*names)) {
-            if (!wanted(name)) continue;
-            bus_.call(
-                kDBus, "/org/freedesktop/DBus", kDBus, "GetNameOwner",
-                [name](sd_bus_message* m) { return sd_bus_message_append(m, "s", name.c_str()); },
-                [this, name](Message& owner) {
-                    if (const auto unique = owner.readText()) addName(*unique, name);
-                });
-        }
-    });
+    subscribe();
     notify();
 }
 
@@ -106,10 +66,108 @@ void MprisBridge::stop() {
     stopped_ = true;
     listener_ = nullptr;
     tick_.stop();
+    reconnect_.cancel();
     for (auto& [owner, player] : players_)
-        if (player.settleTimer) player.settleTimer->cancel();
+        for (Timer* timer : {&player.settleTimer, &player.stopTimer, &player.nextTimer,
+                             &player.properties.timer, &player.interfaces.timer})
+            if (*timer) (*timer)->cancel();
     covers_.stop();
-    bus_.close();
+    if (bus_) bus_->close();
+}
+
+void MprisBridge::call(Call call, MessageBus::Handler reply) {
+    if (bus_ && !stopped_) bus_->call(call, std::move(reply));
+}
+
+void MprisBridge::subscribe() {
+    // The signals first: the bus daemon then reports every change after the names it lists.
+    bus_->match(
+        "type='signal',sender='org.freedesktop.DBus',interface='org.freedesktop.DBus',"
+        "member='NameOwnerChanged',arg0namespace='org.mpris.MediaPlayer2'",
+        [this](const Message& message) {
+            const auto name = message.text(0);
+            const auto before = message.text(1);
+            const auto after = message.text(2);
+            if (!name || !before || !after) return;
+            if (!before->empty()) removeName(*before, *name);
+            if (!after->empty()) addName(*after, *name);
+        });
+    bus_->match(
+        "type='signal',interface='org.freedesktop.DBus.Properties',"
+        "member='PropertiesChanged',path='/org/mpris/MediaPlayer2'",
+        [this](const Message& message) { onPropertiesChanged(message); });
+    bus_->match(
+        "type='signal',interface='org.mpris.MediaPlayer2.Player',member='Seeked',"
+        "path='/org/mpris/MediaPlayer2'",
+        [this](const Message& message) { takePosition(message.sender, message, true); });
+    bus_->match(
+        "type='signal',interface='org.mpris.MediaPlayer2.TrackList',"
+        "path='/org/mpris/MediaPlayer2'",
+        [this](const Message& message) { onTrackListSignal(message); });
+    call({kDBus, kDBusPath, kDBus, "ListNames", "", {}}, [this](const Message& reply) {
+        const Value* names = reply.argument(0);
+        if (!names) return log_("the session bus did not list its names: " + reply.error);
+        // The bus answers: a bus lost from now on is tried again from the first wait.
+        reconnectWait_ = config_.firstRetry;
+        if (busLost_) log_("the session bus is back");
+        busLost_ = false;
+        for (const std::string& name : textsOf(*names)) {
+            if (!wanted(name)) continue;
+            call({kDBus, kDBusPath, kDBus, "GetNameOwner", "s", {name}},
+                 [this, name](const Message& owner) {
+                     // An error here is a player gone meanwhile, not a name.
+                     if (const auto unique = owner.text(0)) addName(*unique, name);
+                 });
+        }
+    });
+}
+
+void MprisBridge::busLost(const std::string& why) {
+    // Called from inside the bus: it is replaced from the loop, later.
+    if (stopped_) return;
+    if (!busLost_ || why != lastBusFailure_) log_(why + "; opening it again");
+    lastBusFailure_ = why;
+    busLost_ = true;
+    players_.clear();
+    notify();
+    tick_.restart();
+    reconnect_.expires_after(reconnectWait_);
+    reconnect_.async_wait([this](const std::error_code& error) {
+        if (!error) connect();
+    });
+    reconnectWait_ = std::min(reconnectWait_ * 2, config_.lastRetry);
+}
+
+void MprisBridge::connect() {
+    if (stopped_) return;
+    bus_.reset();
+    try {
+        bus_ = connect_([this](const std::string& why) { busLost(why); });
+    } catch (const NoSessionBus& error) {
+        return busLost(error.what());
+    }
+    subscribe();
+}
+
+void MprisBridge::after(const std::string& owner, Timer& timer, std::chrono::milliseconds wait,
+                        std::function<void(Player&)> then) {
+    if (!timer) timer = std::make_shared<asio::steady_timer>(io_);
+    timer->expires_after(wait);
+    timer->async_wait([this, owner, then = std::move(then)](const std::error_code& error) {
+        if (error || stopped_) return;
+        const auto it = players_.find(owner);
+        if (it != players_.end()) then(it->second);
+    });
+}
+
+void MprisBridge::retry(const std::string& owner, Retry Player::*retry,
+                        void (MprisBridge::*read)(const std::string&)) {
+    const auto it = players_.find(owner);
+    if (it == players_.end()) return;
+    Retry& again = it->second.*retry;
+    again.wait =
+        again.wait.count() == 0 ? config_.firstRetry : std::min(again.wait * 2, config_.lastRetry);
+    after(owner, again.timer, again.wait, [this, owner, read](Player&) { (this->*read)(owner); });
 }
 
 bool MprisBridge::wanted(const std::string& name) const {
@@ -125,7 +183,17 @@ void MprisBridge::addName(const std::string& owner, const std::string& name) {
     if (!wanted(name) || stopped_) return;
     const auto [it, fresh] = players_.try_emplace(owner);
     it->second.names.insert(name);
-    if (fresh) load(owner);
+    if (!fresh) return;
+    readProperties(owner);
+    readInterfaces(owner);
+    call({kDBus, kDBusPath, kDBus, "GetConnectionUnixProcessID", "s", {owner}},
+         [this, owner](const Message& reply) {
+             const auto it = players_.find(owner);
+             const Value* process = reply.argument(0);
+             if (it == players_.end() || !process) return;
+             it->second.process = integerOf(*process);
+             notify();
+         });
 }
 
 void MprisBridge::removeName(const std::string& owner, const std::string& name) {
@@ -138,37 +206,45 @@ void MprisBridge::removeName(const std::string& owner, const std::string& name) 
     tick_.restart();
 }
 
-void MprisBridge::load(const std::string& owner) {
-    bus_.call(
-        owner, kPath, kProperties, "GetAll",
-        [](sd_bus_message* m) { return sd_bus_message_append(m, "s", kPlayer.c_str()); },
-        [this, owner](Message& reply) {
-            const auto properties = reply.readDict();
-            const auto it = players_.find(owner);
-            if (!properties || it == players_.end()) return;
-            it->second.ready = true;
-            apply(owner, *properties);
-        });
+void MprisBridge::readProperties(const std::string& owner) {
+    call({owner, kPath, kProperties, "GetAll", "s", {kPlayer}},
+         [this, owner](const Message& reply) {
+             const auto it = players_.find(owner);
+             if (it == players_.end()) return;
+             const auto properties = reply.dict(0);
+             // Busy at start-up, or its name claimed before its object is there: asked again.
+             if (!properties)
+                 return retry(owner, &Player::properties, &MprisBridge::readProperties);
+             it->second.properties.wait = {};
+             it->second.ready = true;
+             apply(owner, *properties);
+         });
+}
+
+void MprisBridge::readInterfaces(const std::string& owner) {
     // HasTrackList is not to be trusted (a player says false and has one): ask what it implements.
-    bus_.call(owner, kPath, "org.freedesktop.DBus.Introspectable", "Introspect", nullptr,
-              [this, owner](Message& reply) {
-                  const auto xml = reply.readText();
-                  const auto it = players_.find(owner);
-                  if (!xml || it == players_.end()) return;
-                  if (xml->find("\"" + kTrackList + "\"") == std::string::npos) return;
-                  it->second.trackList = true;
-                  loadTracks(owner);
-              });
+    call({owner, kPath, "org.freedesktop.DBus.Introspectable", "Introspect", "", {}},
+         [this, owner](const Message& reply) {
+             const auto it = players_.find(owner);
+             if (it == players_.end()) return;
+             const auto xml = reply.text(0);
+             if (!xml) return retry(owner, &Player::interfaces, &MprisBridge::readInterfaces);
+             it->second.interfaces.wait = {};
+             if (xml->find("\"" + kTrackList + "\"") == std::string::npos) return;
+             it->second.trackList = true;
+             loadTracks(owner);
+         });
 }
 
 void MprisBridge::loadTracks(const std::string& owner) {
-    bus_.getProperty(owner, kPath, kTrackList, "Tracks", [this, owner](Message& reply) {
-        const auto tracks = reply.readValue();
-        const auto it = players_.find(owner);
-        if (!tracks || it == players_.end()) return;
-        it->second.tracks = textsOf(*tracks);
-        findNext(owner);
-    });
+    call({owner, kPath, kProperties, "Get", "ss", {kTrackList, "Tracks"}},
+         [this, owner](const Message& reply) {
+             const Value* tracks = reply.argument(0);
+             const auto it = players_.find(owner);
+             if (!tracks || it == players_.end()) return;
+             it->second.tracks = textsOf(*tracks);
+             findNext(owner);
+         });
 }
 
 void MprisBridge::findNext(const std::string& owner) {
@@ -177,45 +253,46 @@ void MprisBridge::findNext(const std::string& owner) {
     const bool found = !player.current.trackId.empty() && at != player.tracks.end();
     player.position = found ? static_cast<std::size_t>(at - player.tracks.begin()) + 1 : 0;
     const std::uint64_t asked = ++player.nextAsked;
+    const auto known = [this](Player& player) {
+        player.nextPending = false;
+        if (player.nextTimer) player.nextTimer->cancel();
+        notify();
+    };
     if (!found || player.position >= player.tracks.size()) {
         player.next.reset();
-        return notify();
+        return known(player);
     }
     // Counted from 1, the current track's position is the next one's index.
     const std::string id = player.tracks[player.position];
-    if (player.next && player.nextId == id) return notify();  // known already
-    player.next.reset();                                      // never the entry after another track
+    if (player.next && player.nextId == id) return known(player);
+    player.next.reset();  // never the entry after another track
     player.nextId = id;
-    bus_.call(
-        owner, kPath, kTrackList, "GetTracksMetadata",
-        [id](sd_bus_message* m) {
-            int error = sd_bus_message_open_container(m, 'a', "o");
-            if (error >= 0) error = sd_bus_message_append_basic(m, 'o', id.c_str());
-            return error < 0 ? error : sd_bus_message_close_container(m);
-        },
-        [this, owner, asked](Message& reply) {
-            const auto it = players_.find(owner);
-            if (it == players_.end() || it->second.nextAsked != asked) return;
-            Player& player = it->second;
-            player.next.reset();
-            const auto entries = reply.readValue();
-            const auto* list = entries ? std::get_if<Value::Array>(&entries->data) : nullptr;
-            if (list && !list->empty()) {
-                player.next = trackFromMetadata(dictOf(list->front()));
-                player.next->track.picture = covers_.pictureFor(player.next->artUrl);
-            }
-            notify();
-        });
+    player.nextPending = true;
+    after(owner, player.nextTimer, config_.nextWait, known);
+    call({owner, kPath, kTrackList, "GetTracksMetadata", "ao", {Value::Array{id}}},
+         [this, owner, asked, known](const Message& reply) {
+             const auto it = players_.find(owner);
+             if (it == players_.end() || it->second.nextAsked != asked) return;
+             Player& player = it->second;
+             player.next.reset();
+             const Value* entries = reply.argument(0);
+             const auto* list = entries ? std::get_if<Value::Array>(&entries->data) : nullptr;
+             if (list && !list->empty()) {
+                 player.next = trackFromMetadata(dictOf(list->front()));
+                 player.next->track.picture = covers_.pictureFor(player.next->artUrl);
+             }
+             known(player);
+         });
 }
 
 void MprisBridge::readPosition(const std::string& owner) {
-    bus_.getProperty(owner, kPath, kPlayer, "Position",
-                     [this, owner](Message& reply) { takePosition(owner, reply, false); });
+    call({owner, kPath, kProperties, "Get", "ss", {kPlayer, "Position"}},
+         [this, owner](const Message& reply) { takePosition(owner, reply, false); });
 }
 
-void MprisBridge::takePosition(const std::string& owner, Message& message, bool seeked) {
+void MprisBridge::takePosition(const std::string& owner, const Message& message, bool seeked) {
     const auto it = players_.find(owner);
-    const auto value = message.readValue();
+    const Value* value = message.argument(0);
     const auto position = value ? integerOf(*value) : std::nullopt;
     if (it == players_.end() || !position) return;
     const std::chrono::microseconds at(*position);
@@ -229,15 +306,26 @@ void MprisBridge::takePosition(const std::string& owner, Message& message, bool 
 
 void MprisBridge::apply(const std::string& owner, const Dict& properties) {
     Player& player = players_.at(owner);
-    const auto now = Clock::now();
+    const bool wasStopHeld = player.stopHeld;
     bool changed = false;
     if (const auto status = properties.find("PlaybackStatus"); status != properties.end()) {
         const PlaybackStatus next = statusOf(status->second);
-        if (next != player.status) {
-            if (next == PlaybackStatus::Playing) player.startedPlaying = ++events_;
-            player.clock.setStatus(next, now);
-            player.status = next;
-            changed = true;
+        if (next == PlaybackStatus::Stopped && player.status == PlaybackStatus::Playing &&
+            config_.stopWait.count() > 0) {
+            // Perhaps only between two tracks: the boards hear of it when no track follows.
+            if (!player.stopHeld)
+                after(owner, player.stopTimer, config_.stopWait, [this](Player& player) {
+                    player.stopHeld = false;
+                    applyStatus(player, PlaybackStatus::Stopped);
+                    notify();
+                    tick_.restart();
+                });
+            player.stopHeld = true;
+        } else {
+            player.stopHeld = false;
+            if (player.stopTimer) player.stopTimer->cancel();
+            changed = next != player.status;
+            applyStatus(player, next);
         }
     }
     if (const auto metadata = properties.find("Metadata"); metadata != properties.end()) {
@@ -247,35 +335,38 @@ void MprisBridge::apply(const std::string& owner, const Dict& properties) {
         if (!shown && track.titleFromFile && config_.settle.count() > 0) {
             // Only the file's name so far: the tags usually follow within milliseconds.
             player.settling = std::move(track);
-            if (!waiting) {
-                if (!player.settleTimer)
-                    player.settleTimer = std::make_shared<asio::steady_timer>(io_);
-                player.settleTimer->expires_after(config_.settle);
-                player.settleTimer->async_wait([this, owner](const std::error_code& error) {
-                    if (error) return;
-                    const auto it = players_.find(owner);
-                    if (it == players_.end() || !it->second.settling) return;
-                    PlayerTrack settled = std::move(*it->second.settling);
-                    it->second.settling.reset();
-                    show(owner, std::move(settled), true);
+            if (!waiting)
+                after(owner, player.settleTimer, config_.settle, [this, owner](Player& player) {
+                    if (!player.settling) return;
+                    PlayerTrack settled = std::move(*player.settling);
+                    player.settling.reset();
+                    setCurrentTrack(owner, std::move(settled), true);
                     readPosition(owner);
                     notify();
                     tick_.restart();
                 });
-            }
         } else {
             if (player.settleTimer) player.settleTimer->cancel();
             player.settling.reset();
-            show(owner, std::move(track), !shown);
+            setCurrentTrack(owner, std::move(track), !shown);
             changed = changed || !shown;
         }
     }
+    // A held stop that a new track ended: the track plays from its start.
+    if (wasStopHeld && !player.stopHeld) changed = true;
     if (changed) readPosition(owner);
     notify();
     tick_.restart();
 }
 
-void MprisBridge::show(const std::string& owner, PlayerTrack track, bool newTrack) {
+void MprisBridge::applyStatus(Player& player, PlaybackStatus status) {
+    if (status == player.status) return;
+    if (status == PlaybackStatus::Playing) player.startedPlaying = ++events_;
+    player.clock.setStatus(status, Clock::now());
+    player.status = status;
+}
+
+void MprisBridge::setCurrentTrack(const std::string& owner, PlayerTrack track, bool newTrack) {
     Player& player = players_.at(owner);
     if (newTrack) player.clock.newTrack(Clock::now());
     track.track.picture = covers_.pictureFor(track.artUrl);
@@ -283,12 +374,12 @@ void MprisBridge::show(const std::string& owner, PlayerTrack track, bool newTrac
     if (player.trackList) findNext(owner);
 }
 
-void MprisBridge::onPropertiesChanged(Message& message) {
-    const auto it = players_.find(message.sender());
+void MprisBridge::onPropertiesChanged(const Message& message) {
+    const auto it = players_.find(message.sender);
     if (it == players_.end()) return;
-    const auto interface = message.readText();
-    const auto changed = message.readDict();
-    const auto invalidatedValue = message.readValue();
+    const auto interface = message.text(0);
+    const auto changed = message.dict(1);
+    const Value* invalidatedValue = message.argument(2);
     if (!interface || !changed) return;
     const auto invalidated =
         invalidatedValue ? textsOf(*invalidatedValue) : std::vector<std::string>();
@@ -297,7 +388,7 @@ void MprisBridge::onPropertiesChanged(Message& message) {
         if (!it->second.ready) return;  // GetAll is on its way with everything
         apply(owner, *changed);
         if (mentions(invalidated, "Metadata") || mentions(invalidated, "PlaybackStatus"))
-            load(owner);
+            readProperties(owner);
     } else if (*interface == kTrackList && it->second.trackList) {
         if (const auto tracks = changed->find("Tracks"); tracks != changed->end()) {
             it->second.tracks = textsOf(tracks->second);
@@ -308,9 +399,9 @@ void MprisBridge::onPropertiesChanged(Message& message) {
     }
 }
 
-void MprisBridge::onTrackListSignal(Message& message) {
+void MprisBridge::onTrackListSignal(const Message& message) {
     // TrackListReplaced, TrackAdded, TrackRemoved, TrackMetadataChanged: the list is read again.
-    const auto it = players_.find(message.sender());
+    const auto it = players_.find(message.sender);
     if (it != players_.end() && it->second.trackList) loadTracks(it->first);
 }
 
@@ -322,10 +413,19 @@ void MprisBridge::refreshPictures() {
     notify();
 }
 
+bool MprisBridge::twin(const std::string& owner, const Player& player) const {
+    if (!player.process) return false;
+    for (const auto& [other, each] : players_) {
+        if (other == owner) return false;  // the first of its process
+        if (each.process == player.process) return true;
+    }
+    return false;
+}
+
 const MprisBridge::Player* MprisBridge::chosen() const {
     const Player* best = nullptr;
     for (const auto& [owner, player] : players_) {
-        if (!player.ready) continue;
+        if (!player.ready || twin(owner, player)) continue;
         if (!best || std::pair(player.status, player.startedPlaying) >
                          std::pair(best->status, best->startedPlaying))
             best = &player;
@@ -336,6 +436,9 @@ const MprisBridge::Player* MprisBridge::chosen() const {
 void MprisBridge::notify() {
     if (!listener_) return;
     const Player* player = chosen();
+    // A stop that may be only between two tracks, or a new track without its Next Up yet: the
+    // boards are told when it is known, once.
+    if (player && (player->stopHeld || player->nextPending)) return;
     std::string owner;
     for (const auto& [name, each] : players_)
         if (&each == player) owner = name;

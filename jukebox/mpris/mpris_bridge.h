@@ -3,6 +3,8 @@
 // are found from the bus's names and its NameOwnerChanged signal and told apart by their unique
 // owner, so one player under two names is one player. The boards are shown the player that plays:
 // Playing before Paused before Stopped, and among several playing, the one that started last.
+// A player whose first reading fails is asked again, and a bus that goes away is opened again, both
+// with the back-off of the service's other bridges; meanwhile the boards keep their connections.
 #pragma once
 
 #include <chrono>
@@ -37,15 +39,22 @@ struct MprisBridgeConfig {
     std::uintmax_t coverCacheBytes = 64 * 1024 * 1024;
     // How long a track announced with only its file name as title waits for its tags.
     std::chrono::milliseconds settle{120};
+    // How long a player that stops while it plays is given to start its next track (VLC stops for
+    // about 200 ms between two), and a new track to learn its Next Up, before the boards are told.
+    std::chrono::milliseconds stopWait{1000};
+    std::chrono::milliseconds nextWait{500};
+    // A failed reading, or a lost bus, is tried again after this, doubled each time up to the last.
+    std::chrono::milliseconds firstRetry{250};
+    std::chrono::milliseconds lastRetry{15000};
 };
 
 class MprisBridge final : public NowPlaying {
   public:
     using Log = std::function<void(const std::string&)>;
 
-    // Connects to the session bus; throws NoSessionBus. `lost` is called when the bus goes away.
-    MprisBridge(asio::io_context& io, MprisBridgeConfig config, Log log,
-                std::function<void()> lost);
+    // Opens the bus with `connect`; throws NoSessionBus when there is none. A bus that goes away
+    // later is opened again.
+    MprisBridge(asio::io_context& io, MprisBridgeConfig config, Log log, ConnectBus connect);
     ~MprisBridge() override;
     MprisBridge(const MprisBridge&) = delete;
     MprisBridge& operator=(const MprisBridge&) = delete;
@@ -61,14 +70,31 @@ class MprisBridge final : public NowPlaying {
     Entry entryAt(std::int64_t position) const override;
 
   private:
+    using Timer = std::shared_ptr<asio::steady_timer>;
+    // A reading asked again after a failure, waiting longer each time.
+    struct Retry {
+        Timer timer;
+        std::chrono::milliseconds wait{0};
+    };
     struct Player {
         std::set<std::string> names;
+        // Its process: one process on two connections (VLC with its D-Bus control twice) is one
+        // player, followed through the one whose unique name sorts first.
+        std::optional<std::int64_t> process;
         bool ready = false;  // its properties are in
         PlaybackStatus status = PlaybackStatus::Stopped;
         std::uint64_t startedPlaying = 0;  // when it last began to play, in order of events
         PlayerTrack current;
         std::optional<PlayerTrack> settling;  // a track waiting for its tags
-        std::shared_ptr<asio::steady_timer> settleTimer;
+        Timer settleTimer;
+        // Stopped while playing: the boards are not told until stopWait passes with no new track.
+        bool stopHeld = false;
+        Timer stopTimer;
+        // A new track waits for its Next Up so that the boards are told of it once.
+        bool nextPending = false;
+        Timer nextTimer;
+        Retry properties;
+        Retry interfaces;
         PositionClock clock;
         bool trackList = false;
         std::vector<std::string> tracks;
@@ -78,21 +104,33 @@ class MprisBridge final : public NowPlaying {
         std::uint64_t nextAsked = 0;
     };
 
+    void connect();
+    void subscribe();
+    void busLost(const std::string& why);
+    void call(Call call, MessageBus::Handler reply);
+    // Runs `then` on the player after `wait`, unless it has gone or the timer is set again.
+    void after(const std::string& owner, Timer& timer, std::chrono::milliseconds wait,
+               std::function<void(Player&)> then);
+    void retry(const std::string& owner, Retry Player::*retry,
+               void (MprisBridge::*read)(const std::string&));
     bool wanted(const std::string& name) const;
     void addName(const std::string& owner, const std::string& name);
     void removeName(const std::string& owner, const std::string& name);
-    void load(const std::string& owner);
+    void readProperties(const std::string& owner);
+    void readInterfaces(const std::string& owner);
     void loadTracks(const std::string& owner);
     void findNext(const std::string& owner);
     void readPosition(const std::string& owner);
     // A Position read (or a Seeked signal) of that player sets its clock.
-    void takePosition(const std::string& owner, Message& message, bool seeked);
+    void takePosition(const std::string& owner, const Message& message, bool seeked);
     void apply(const std::string& owner, const Dict& properties);
-    void show(const std::string& owner, PlayerTrack track, bool newTrack);
-    void onPropertiesChanged(Message& message);
-    void onTrackListSignal(Message& message);
+    void applyStatus(Player& player, PlaybackStatus status);
+    void setCurrentTrack(const std::string& owner, PlayerTrack track, bool newTrack);
+    void onPropertiesChanged(const Message& message);
+    void onTrackListSignal(const Message& message);
     void refreshPictures();
     const Player* chosen() const;
+    bool twin(const std::string& owner, const Player& player) const;
     void notify();
 
     asio::io_context& io_;
@@ -100,15 +138,20 @@ class MprisBridge final : public NowPlaying {
     Log log_;
     CoverCache cache_;
     ArtCovers covers_;
-    Bus bus_;
+    ConnectBus connect_;
+    std::unique_ptr<MessageBus> bus_;
+    bool busLost_ = false;
+    std::string lastBusFailure_;
+    asio::steady_timer reconnect_;
+    std::chrono::milliseconds reconnectWait_;
     NowPlayingListener* listener_ = nullptr;
+    SecondTick tick_;
     std::map<std::string, Player> players_;  // by unique owner name
     std::uint64_t events_ = 0;
     bool stopped_ = false;
     std::string lastChosen_;
 
     NowPlayingNews news_;
-    SecondTick tick_;
 };
 
 }  // namespace velmora::jukebox::mpris

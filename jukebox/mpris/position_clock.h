@@ -27,9 +27,6 @@ class PositionClock {
 
     Micros at(TimePoint now) const;
     int seconds(TimePoint now) const;
-    bool playing() const { return status_ == PlaybackStatus::Playing; }
-    // The player has shown that its Position stays 0.
-    bool countsItself() const { return frozenZero_; }
 
   private:
     void rebase(Micros position, TimePoint now);
@@ -37,7 +34,7 @@ class PositionClock {
     PlaybackStatus status_ = PlaybackStatus::Stopped;
     Micros base_{0};
     TimePoint baseAt_{};
-    bool frozenZero_ = false;
+    bool frozenZero_ = false;  // the player has shown that its Position stays 0
 };
 
 }  // namespace velmora::jukebox::mpris
