@@ -37,8 +37,8 @@ MprisBridge::MprisBridge(asio::io_context& io, MprisBridgeConfig config, Log log
     : io_(io),
       config_(std::move(config)),
       log_(std::move(log)),
-      cache_(config_.coverFolder, config_.coverPrefix, config_.coverCacheBytes),
-      covers_(io, cache_, [this] { refreshPictures(); }),
+      covers_(io, CoverFolder(config_.coverFolder, config_.coverPrefix, config_.coverCacheBytes),
+              [this] { refreshPictures(); }),
       bus_(io,
            [this, lost = std::move(lost)](const std::string& why) {
                log_(why);
@@ -194,7 +194,8 @@ void MprisBridge::findNext(const std::string& owner) {
             const auto* list = entries ? std::get_if<Value::Array>(&entries->data) : nullptr;
             if (list && !list->empty()) {
                 player.next = trackFromMetadata(dictOf(list->front()));
-                player.next->track.picture = covers_.pictureFor(player.next->artUrl);
+                player.next->track.picture =
+                    covers_.pictureFor(player.next->artUrl, owner + " next");
             }
             notify();
         });
@@ -270,7 +271,7 @@ void MprisBridge::apply(const std::string& owner, const Dict& properties) {
 void MprisBridge::show(const std::string& owner, PlayerTrack track, bool newTrack) {
     Player& player = players_.at(owner);
     if (newTrack) player.clock.newTrack(Clock::now());
-    track.track.picture = covers_.pictureFor(track.artUrl);
+    track.track.picture = covers_.pictureFor(track.artUrl, owner);
     player.current = std::move(track);
     if (player.trackList) findNext(owner);
 }
@@ -308,8 +309,9 @@ void MprisBridge::onTrackListSignal(Message& message) {
 
 void MprisBridge::refreshPictures() {
     for (auto& [owner, player] : players_) {
-        player.current.track.picture = covers_.pictureFor(player.current.artUrl);
-        if (player.next) player.next->track.picture = covers_.pictureFor(player.next->artUrl);
+        player.current.track.picture = covers_.pictureFor(player.current.artUrl, owner);
+        if (player.next)
+            player.next->track.picture = covers_.pictureFor(player.next->artUrl, owner + " next");
     }
     notify();
 }

@@ -20,7 +20,6 @@
 #include <asio/steady_timer.hpp>
 
 #include "common/now_playing.h"
-#include "covers/cover_cache.h"
 #include "mpris/art_covers.h"
 #include "mpris/bus.h"
 #include "mpris/metadata.h"
@@ -98,7 +97,6 @@ class MprisBridge final : public NowPlaying {
     asio::io_context& io_;
     MprisBridgeConfig config_;
     Log log_;
-    CoverCache cache_;
     ArtCovers covers_;
     Bus bus_;
     NowPlayingListener* listener_ = nullptr;
