@@ -28,7 +28,7 @@ MpdBridge::MpdBridge(asio::io_context& io, MpdBridgeConfig config, Log log)
     : io_(io),
       config_(std::move(config)),
       log_(std::move(log)),
-      // A song without a cover is not asked about again: MPD says when its queue changes.
+      // A song MPD has no cover for is not asked about again.
       cache_(io, CoverFolder(config_.coverFolder, config_.coverPrefix, config_.coverCacheBytes),
              Clock::duration::max(), [this](const std::string& file) { coverStored(file); }),
       retry_(io),
@@ -271,13 +271,13 @@ void MpdBridge::readPicture(const std::string& command, const std::string& file,
         });
 }
 
-void MpdBridge::coverDone(const std::string& file, const std::string* bytes) {
+void MpdBridge::coverDone(const std::string& file, std::string* bytes) {
     if (cover_) cover_->close();
     cover_.reset();
     coverBackoff_ = kFirstRetry;
     // Written on the cover worker; coverStored follows.
     if (bytes)
-        cache_.store(file, kCoverLane, *bytes);
+        cache_.store(file, kCoverLane, std::move(*bytes));
     else
         cache_.forNone(file);
     if (!coverWanted_.empty() && !coverKnown(coverWanted_)) fetchCover();

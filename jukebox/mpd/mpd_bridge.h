@@ -68,7 +68,7 @@ class MpdBridge final : public NowPlaying {
     void fetchCover();
     void readPicture(const std::string& command, const std::string& file,
                      std::shared_ptr<std::string> data);
-    void coverDone(const std::string& file, const std::string* bytes);
+    void coverDone(const std::string& file, std::string* bytes);
     void coverStored(const std::string& file);
     // Whether the cover of `file` is known or on its way to the cache.
     bool coverKnown(const std::string& file);

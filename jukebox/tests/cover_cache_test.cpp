@@ -8,9 +8,9 @@
 #include <mutex>
 #include <thread>
 
-#include <asio/executor_work_guard.hpp>
 #include <asio/steady_timer.hpp>
 
+#include "run_until.h"
 #include "temp_folder.h"
 
 namespace velmora::jukebox {
@@ -28,16 +28,6 @@ using namespace std::chrono_literals;
 
 std::string jpeg(char fill, std::size_t size) {
     return "\xFF\xD8\xFF" + std::string(size - 3, fill);
-}
-
-// Runs the loop until `done` holds; the bound only keeps a broken build from hanging.
-template <class Done>
-void runUntil(asio::io_context& io, Done done) {
-    io.restart();
-    const auto work = asio::make_work_guard(io);  // the worker's results come in from outside
-    for (const auto until = std::chrono::steady_clock::now() + 20s;
-         !done() && std::chrono::steady_clock::now() < until;)
-        io.run_for(5ms);
 }
 
 // Holds a cover read on the worker until the test lets it go.
@@ -126,7 +116,7 @@ TEST(CoverCache, RemembersWhatBoardsWereSentUntilTheFolderLosesItOrAFailureAges)
         cache.load("none", "next", [] { return std::optional<std::string>(); });
         EXPECT_TRUE(cache.pending("a"));
         EXPECT_EQ(cache.recall("a"), std::nullopt);  // on its way
-        runUntil(io, [&] { return ready.size() == 2; });
+        testing::runUntil(io, [&] { return ready.size() == 2; });
         EXPECT_EQ(ready, (std::vector<std::string>{"a", "none"}));
         EXPECT_FALSE(cache.pending("a"));
         const auto sent = cache.recall("a");
@@ -184,11 +174,11 @@ TEST(CoverCache, AStuckReadHoldsNothingUpAndANewerTrackDropsTheWaitingCover) {
     bool ticked = false;
     asio::steady_timer tick(io, 1ms);
     tick.async_wait([&](const std::error_code&) { ticked = true; });
-    runUntil(io, [&] { return ticked; });
+    testing::runUntil(io, [&] { return ticked; });
     EXPECT_TRUE(ticked);
     EXPECT_TRUE(ready.empty());  // the tick came while the first read was stuck
     stuck.open();
-    runUntil(io, [&] { return ready.size() == 3; });
+    testing::runUntil(io, [&] { return ready.size() == 3; });
     EXPECT_EQ(ready, (std::vector<std::string>{"first", "next", "third"}));
     const std::lock_guard lock(readMutex);
     EXPECT_EQ(read, (std::vector<std::string>{"first", "next", "third"}));
