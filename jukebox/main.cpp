@@ -13,6 +13,7 @@
 #include <asio/signal_set.hpp>
 
 #include "common/encoding.h"
+#include "covers/cover_folder.h"
 #include "mpd/mpd_bridge.h"
 #include "playlist/demo.h"
 #include "playlist/m3u.h"
@@ -31,7 +32,7 @@ namespace {
 constexpr std::string_view kName = "velmora-jukebox";
 
 Playlist loadPlaylist(const Options& options) {
-    if (options.demo) return demoPlaylist(demoCoverFolder());
+    if (options.demo) return demoPlaylist(serviceCacheFolder());
     PlaylistFile file = loadM3u(pathFromUtf8(options.playlist));
     for (const std::string& warning : file.warnings)
         std::cerr << kName << ": warning: " << warning << '\n';
@@ -71,7 +72,8 @@ void logLine(const std::string& line) {
 }
 
 std::filesystem::path coverFolder(const Options& options) {
-    return options.coverDir.empty() ? demoCoverFolder() / "covers" : pathFromUtf8(options.coverDir);
+    return options.coverDir.empty() ? serviceCacheFolder() / "covers"
+                                    : pathFromUtf8(options.coverDir);
 }
 
 // Runs until SIGINT or SIGTERM stops it.

@@ -18,7 +18,7 @@ struct Options {
     std::string playlist;              // an M3U file, when not the demo
     std::optional<std::string> mpd;    // follow an MPD server; empty: from MPD_HOST / MPD_PORT
     std::optional<std::string> mpris;  // follow desktop players; a name: only that player
-    std::string coverDir;              // where MPD covers are written; empty: the user's cache
+    std::string coverDir;              // where followers write covers; empty: the user's cache
     std::string coverPathAs;           // what boards are sent instead of the folder's own path
     double speed = 1.0;
     std::size_t maxClients = 64;

@@ -18,7 +18,7 @@ constexpr milliseconds kFirstRetry{250};
 constexpr milliseconds kLastRetry{15000};
 constexpr std::size_t kWindow = 32;  // songs known on each side of the current one
 constexpr std::size_t kChunkBytes = 1024 * 1024;
-constexpr std::size_t kRememberedCovers = 1024;
+constexpr const char* kCoverLane = "playing";
 constexpr const char* kIdle = "idle player playlist options";
 
 }  // namespace
@@ -27,7 +27,9 @@ MpdBridge::MpdBridge(asio::io_context& io, MpdBridgeConfig config, Log log)
     : io_(io),
       config_(std::move(config)),
       log_(std::move(log)),
-      cache_(config_.coverFolder, config_.coverPrefix, config_.coverCacheBytes),
+      // A song MPD has no cover for is not asked about again.
+      cache_(io, CoverFolder(config_.coverFolder, config_.coverPrefix, config_.coverCacheBytes),
+             Clock::duration::max(), [this](const std::string& file) { coverStored(file); }),
       retry_(io),
       coverRetry_(io),
       idleCheck_(io),
@@ -156,14 +158,7 @@ void MpdBridge::apply(const MpdStatus& status, std::vector<MpdSong> songs) {
     next_.reset();
     for (MpdSong& song : songs) {
         if (!song.position) continue;
-        if (const auto known = covers_.find(song.file); known != covers_.end()) {
-            // The cache may have made room since: then the cover is fetched again.
-            const std::string& sent = known->second;  // "": the song has no cover
-            if (!sent.empty() && !cache_.holds(sent))
-                covers_.erase(known);
-            else
-                song.track.picture = known->second;
-        }
+        if (const auto sent = cache_.recall(song.file)) song.track.picture = *sent;
         if (status.nextSong == song.position && !window_.contains(*song.position) &&
             (*song.position + kWindow < status.song.value_or(0) ||
              *song.position > status.song.value_or(0) + kWindow))
@@ -222,8 +217,12 @@ Entry MpdBridge::entryAt(std::int64_t position) const {
     return it == window_.end() ? Entry{} : Entry{&it->second.track, it->first + 1};
 }
 
+bool MpdBridge::coverKnown(const std::string& file) {
+    return cache_.recall(file) || cache_.pending(file);
+}
+
 void MpdBridge::wantCover(const std::string& file) {
-    if (covers_.contains(file)) return;
+    if (coverKnown(file)) return;
     coverWanted_ = file;
     if (!cover_) fetchCover();
 }
@@ -246,7 +245,7 @@ void MpdBridge::fetchCover() {
             cover_.reset();
             coverRetry_.expires_after(coverBackoff_);
             coverRetry_.async_wait([this](const std::error_code& error) {
-                if (!error && !cover_ && !coverWanted_.empty() && !covers_.contains(coverWanted_))
+                if (!error && !cover_ && !coverWanted_.empty() && !coverKnown(coverWanted_))
                     fetchCover();
             });
             coverBackoff_ = std::min(coverBackoff_ * 2, kLastRetry);
@@ -273,20 +272,29 @@ void MpdBridge::readPicture(const std::string& command, const std::string& file,
         });
 }
 
-void MpdBridge::coverDone(const std::string& file, const std::string* bytes) {
+void MpdBridge::coverDone(const std::string& file, std::string* bytes) {
     if (cover_) cover_->close();
     cover_.reset();
     coverBackoff_ = kFirstRetry;
-    const std::optional<std::string> path = bytes ? cache_.store(*bytes) : std::nullopt;
-    if (covers_.size() >= kRememberedCovers) covers_.clear();
-    covers_[file] = path.value_or("");
-    if (path) {
+    // Written on the cover worker; coverStored follows.
+    if (bytes)
+        cache_.store(file, kCoverLane, std::move(*bytes));
+    else
+        cache_.forNone(file);
+    if (!coverWanted_.empty() && !coverKnown(coverWanted_)) fetchCover();
+}
+
+void MpdBridge::coverStored(const std::string& file) {
+    if (stopped_) return;
+    const std::string path = cache_.recall(file).value_or("");
+    if (!path.empty()) {
         for (auto& [position, song] : window_)
-            if (song.file == file) song.track.picture = *path;
-        if (next_ && next_->file == file) next_->track.picture = *path;
+            if (song.file == file) song.track.picture = path;
+        if (next_ && next_->file == file) next_->track.picture = path;
         notify();
     }
-    if (!coverWanted_.empty() && !covers_.contains(coverWanted_)) fetchCover();
+    // A cover dropped from the worker's queue for a newer one is asked for again when wanted.
+    if (!cover_ && !coverWanted_.empty() && !coverKnown(coverWanted_)) fetchCover();
 }
 
 }  // namespace velmora::jukebox

@@ -72,13 +72,16 @@ class MpdBridge final : public NowPlaying {
     void fetchCover();
     void readPicture(const std::string& command, const std::string& file,
                      std::shared_ptr<std::string> data);
-    void coverDone(const std::string& file, const std::string* bytes);
+    void coverDone(const std::string& file, std::string* bytes);
+    void coverStored(const std::string& file);
+    // Whether the cover of `file` is known or on its way to the cache.
+    bool coverKnown(const std::string& file);
     const MpdSong* nextSong() const;
 
     asio::io_context& io_;
     MpdBridgeConfig config_;
     Log log_;
-    CoverCache cache_;
+    CoverCache cache_;  // covers remembered by song file
     NowPlayingListener* listener_ = nullptr;
     std::shared_ptr<MpdConnection> control_;
     std::shared_ptr<MpdConnection> cover_;
@@ -95,7 +98,6 @@ class MpdBridge final : public NowPlaying {
     std::chrono::steady_clock::time_point statusAt_;
     std::map<std::size_t, MpdSong> window_;  // songs around the current one, by 0-based position
     std::optional<MpdSong> next_;            // MPD's next song, when outside the window
-    std::map<std::string, std::string> covers_;  // song file -> path sent ("" for none)
     std::string coverWanted_;
 
     NowPlayingNews news_;

@@ -17,7 +17,6 @@ using namespace std::chrono_literals;
 
 constexpr auto kFetchTime = 15s;
 constexpr auto kRetryAfter = 30s;
-constexpr std::size_t kRememberedCovers = 1024;
 constexpr std::size_t kLongestKey = 4096;
 
 int base64Value(char ch) {
@@ -29,8 +28,15 @@ int base64Value(char ch) {
     return -1;
 }
 
-// A picture file a board shows, told by its first bytes before the rest is read.
-std::optional<std::string> readPicture(const std::filesystem::path& path) {
+// Data URLs can be megabytes long; past a bound they are remembered by a hash.
+std::string keyOf(const std::string& url) {
+    if (url.size() <= kLongestKey) return url;
+    return url.substr(0, 64) + "#" + std::to_string(std::hash<std::string>{}(url));
+}
+
+}  // namespace
+
+std::optional<std::string> readPictureFile(const std::filesystem::path& path) {
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error)) return std::nullopt;
     const auto size = std::filesystem::file_size(path, error);
@@ -44,14 +50,6 @@ std::optional<std::string> readPicture(const std::filesystem::path& path) {
         return std::nullopt;
     return bytes;
 }
-
-// Data URLs can be megabytes long; past a bound they are remembered by a hash.
-std::string keyOf(const std::string& url) {
-    if (url.size() <= kLongestKey) return url;
-    return url.substr(0, 64) + "#" + std::to_string(std::hash<std::string>{}(url));
-}
-
-}  // namespace
 
 std::optional<std::string> decodeDataUrl(std::string_view url) {
     if (!url.starts_with("data:")) return std::nullopt;
@@ -97,47 +95,35 @@ std::optional<std::filesystem::path> pathOfFileUrl(std::string_view url) {
     return pathFromUtf8(percentDecode(url));
 }
 
-ArtCovers::ArtCovers(asio::io_context& io, CoverCache& cache, Ready ready)
-    : io_(io), cache_(cache), ready_(std::move(ready)) {}
+ArtCovers::ArtCovers(asio::io_context& io, CoverFolder folder, Ready ready, ReadFile read)
+    : io_(io),
+      ready_(std::move(ready)),
+      read_(std::move(read)),
+      cache_(io, std::move(folder), kRetryAfter, [this](const std::string&) { ready_(); }) {}
 
-std::string ArtCovers::pictureFor(const std::string& url) {
-    if (url.empty()) return {};
+std::optional<std::string> ArtCovers::pictureFor(const std::string& url, const std::string& lane) {
+    if (url.empty()) return "";
     const std::string key = keyOf(url);
-    if (const auto known = known_.find(key); known != known_.end()) {
-        // The cache may have made room since: then the picture is read again. A server that was
-        // not up yet, a file not yet written, may have it a while later.
-        const bool failed = known->second.sent.empty();
-        if (failed ? std::chrono::steady_clock::now() - known->second.at < kRetryAfter
-                   : cache_.holds(known->second.sent))
-            return known->second.sent;
-        known_.erase(known);
-    }
-    if (fetching_.contains(key)) return {};
+    if (const auto sent = cache_.recall(key)) return *sent;
+    if (cache_.pending(key) || fetching_.contains(key)) return std::nullopt;
     if (url.starts_with("http://") || url.starts_with("https://")) {
         fetching_.insert(key);
         if (!http_) http_ = std::make_unique<HttpFetcher>(io_, kMaxCoverBytes, kFetchTime);
-        http_->get(url, [this, key](std::optional<std::string> bytes) {
+        http_->get(url, [this, key, lane](std::optional<std::string> bytes) {
             fetching_.erase(key);
-            keep(key, std::move(bytes));
+            if (bytes) return cache_.store(key, lane, std::move(*bytes));
+            cache_.forNone(key);
             ready_();
         });
-        return {};
+    } else if (const auto path = pathOfFileUrl(url)) {
+        cache_.load(key, lane, [read = read_, path = *path] { return read(path); });
+    } else if (url.starts_with("data:")) {
+        cache_.load(key, lane, [url] { return decodeDataUrl(url); });
+    } else {
+        cache_.forNone(key);
+        return "";
     }
-    std::optional<std::string> bytes;
-    if (const auto path = pathOfFileUrl(url))
-        bytes = readPicture(*path);
-    else
-        bytes = decodeDataUrl(url);
-    keep(key, std::move(bytes));
-    return known_[key].sent;
-}
-
-void ArtCovers::keep(const std::string& key, std::optional<std::string> bytes) {
-    if (known_.size() >= kRememberedCovers) known_.clear();
-    Known& known = known_[key];
-    known.at = std::chrono::steady_clock::now();
-    // The cache keeps only what a board shows, told by its signature.
-    known.sent = bytes ? cache_.store(*bytes).value_or("") : "";
+    return std::nullopt;
 }
 
 }  // namespace velmora::jukebox::mpris

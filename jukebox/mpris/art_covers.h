@@ -1,14 +1,12 @@
 // SPDX-License-Identifier: MIT
-// Covers from the players' mpris:artUrl into the shared cover cache: a file:// picture is copied
-// (players delete their temporary files), a data: one decoded, an http(s):// one fetched in the
-// background. Each is checked to be a picture a board shows before it is kept.
+// Covers from the players' mpris:artUrl into the cover cache: a file:// picture is copied (players
+// delete their temporary files), a data: one decoded, both on the cover worker; an http(s):// one
+// is fetched in the background. Each is checked to be a picture a board shows before it is kept.
 #pragma once
 
-#include <chrono>
 #include <cstddef>
 #include <filesystem>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -22,33 +20,36 @@
 
 namespace velmora::jukebox::mpris {
 
+// A picture file a board shows, told by its first bytes before the rest is read; nothing for
+// anything else, and for a file larger than a cover may be.
+std::optional<std::string> readPictureFile(const std::filesystem::path& path);
+
 class ArtCovers {
   public:
-    // Told when a cover fetched in the background is in (or known to be none).
+    // Told when a cover read or fetched in the background is in (or known to be none).
     using Ready = std::function<void()>;
+    // Reads a cover's file; runs on the cover worker.
+    using ReadFile = std::function<std::optional<std::string>(const std::filesystem::path&)>;
 
-    ArtCovers(asio::io_context& io, CoverCache& cache, Ready ready);
+    ArtCovers(asio::io_context& io, CoverFolder folder, Ready ready,
+              ReadFile read = readPictureFile);
 
-    // The path boards are sent for the picture at `url`: at once for a file or data, empty while
-    // one over HTTP is on its way (then `ready` follows) and for anything that is no picture.
-    std::string pictureFor(const std::string& url);
+    // The path boards are sent for the picture at `url`: at once when it is in the cache, empty
+    // for anything that is no picture, nothing yet while it is read or fetched (then `ready`
+    // follows). `lane` names what the picture is for (a player's current or next track): a newer
+    // picture for it drops one still waiting to be read.
+    std::optional<std::string> pictureFor(const std::string& url, const std::string& lane);
     // Ends the fetches under way.
     void stop() {
         if (http_) http_->cancel();
     }
 
   private:
-    struct Known {
-        std::string sent;                          // empty: no picture there
-        std::chrono::steady_clock::time_point at;  // a failure is tried again after a while
-    };
-    void keep(const std::string& key, std::optional<std::string> bytes);
-
     asio::io_context& io_;
-    CoverCache& cache_;
     Ready ready_;
+    ReadFile read_;
+    CoverCache cache_;
     std::unique_ptr<HttpFetcher> http_;  // made at the first picture over HTTP: TLS costs memory
-    std::map<std::string, Known> known_;
     std::set<std::string> fetching_;
 };
 

@@ -36,8 +36,8 @@ MprisBridge::MprisBridge(asio::io_context& io, MprisBridgeConfig config, Log log
     : io_(io),
       config_(std::move(config)),
       log_(std::move(log)),
-      cache_(config_.coverFolder, config_.coverPrefix, config_.coverCacheBytes),
-      covers_(io, cache_, [this] { refreshPictures(); }),
+      covers_(io, CoverFolder(config_.coverFolder, config_.coverPrefix, config_.coverCacheBytes),
+              [this] { refreshPictures(); }),
       connect_(std::move(connect)),
       bus_(connect_([this](const std::string& why) { busLost(why); })),
       reconnect_(io),
@@ -68,8 +68,9 @@ void MprisBridge::stop() {
     tick_.stop();
     reconnect_.cancel();
     for (auto& [owner, player] : players_)
-        for (Timer* timer : {&player.settleTimer, &player.stopTimer, &player.nextTimer,
-                             &player.properties.timer, &player.interfaces.timer})
+        for (Timer* timer :
+             {&player.settleTimer, &player.stopTimer, &player.nextTimer, &player.coverTimer,
+              &player.properties.timer, &player.interfaces.timer})
             if (*timer) (*timer)->cancel();
     covers_.stop();
     if (bus_) bus_->close();
@@ -279,7 +280,8 @@ void MprisBridge::findNext(const std::string& owner) {
              const auto* list = entries ? std::get_if<Value::Array>(&entries->data) : nullptr;
              if (list && !list->empty()) {
                  player.next = trackFromMetadata(dictOf(list->front()));
-                 player.next->track.picture = covers_.pictureFor(player.next->artUrl);
+                 player.next->track.picture =
+                     covers_.pictureFor(player.next->artUrl, owner + " next").value_or("");
              }
              known(player);
          });
@@ -369,8 +371,17 @@ void MprisBridge::applyStatus(Player& player, PlaybackStatus status) {
 void MprisBridge::setCurrentTrack(const std::string& owner, PlayerTrack track, bool newTrack) {
     Player& player = players_.at(owner);
     if (newTrack) player.clock.newTrack(Clock::now());
-    track.track.picture = covers_.pictureFor(track.artUrl);
+    const auto picture = covers_.pictureFor(track.artUrl, owner);
+    track.track.picture = picture.value_or("");
     player.current = std::move(track);
+    player.coverPending = !picture;
+    if (player.coverPending)
+        after(owner, player.coverTimer, config_.nextWait, [this](Player& player) {
+            player.coverPending = false;
+            notify();
+        });
+    else if (player.coverTimer)
+        player.coverTimer->cancel();
     if (player.trackList) findNext(owner);
 }
 
@@ -407,8 +418,15 @@ void MprisBridge::onTrackListSignal(const Message& message) {
 
 void MprisBridge::refreshPictures() {
     for (auto& [owner, player] : players_) {
-        player.current.track.picture = covers_.pictureFor(player.current.artUrl);
-        if (player.next) player.next->track.picture = covers_.pictureFor(player.next->artUrl);
+        const auto picture = covers_.pictureFor(player.current.artUrl, owner);
+        player.current.track.picture = picture.value_or("");
+        if (picture && player.coverPending) {
+            player.coverPending = false;
+            player.coverTimer->cancel();
+        }
+        if (player.next)
+            player.next->track.picture =
+                covers_.pictureFor(player.next->artUrl, owner + " next").value_or("");
     }
     notify();
 }
@@ -436,9 +454,9 @@ const MprisBridge::Player* MprisBridge::chosen() const {
 void MprisBridge::notify() {
     if (!listener_) return;
     const Player* player = chosen();
-    // A stop that may be only between two tracks, or a new track without its Next Up yet: the
-    // boards are told when it is known, once.
-    if (player && (player->stopHeld || player->nextPending)) return;
+    // A stop that may be only between two tracks, or a new track without its Next Up or its cover
+    // yet: the boards are told when it is known, once.
+    if (player && (player->stopHeld || player->nextPending || player->coverPending)) return;
     std::string owner;
     for (const auto& [name, each] : players_)
         if (&each == player) owner = name;

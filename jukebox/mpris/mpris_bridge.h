@@ -22,7 +22,6 @@
 #include <asio/steady_timer.hpp>
 
 #include "common/now_playing.h"
-#include "covers/cover_cache.h"
 #include "mpris/art_covers.h"
 #include "mpris/bus.h"
 #include "mpris/metadata.h"
@@ -40,7 +39,7 @@ struct MprisBridgeConfig {
     // How long a track announced with only its file name as title waits for its tags.
     std::chrono::milliseconds settle{120};
     // How long a player that stops while it plays is given to start its next track (VLC stops for
-    // about 200 ms between two), and a new track to learn its Next Up, before the boards are told.
+    // about 200 ms between two), and a new track to learn its Next Up and read its cover, before the boards are told.
     std::chrono::milliseconds stopWait{1000};
     std::chrono::milliseconds nextWait{500};
     // A failed reading, or a lost bus, is tried again after this, doubled each time up to the last.
@@ -90,9 +89,11 @@ class MprisBridge final : public NowPlaying {
         // Stopped while playing: the boards are not told until stopWait passes with no new track.
         bool stopHeld = false;
         Timer stopTimer;
-        // A new track waits for its Next Up so that the boards are told of it once.
+        // A new track waits for its Next Up and its cover so that the boards are told of it once.
         bool nextPending = false;
         Timer nextTimer;
+        bool coverPending = false;
+        Timer coverTimer;
         Retry properties;
         Retry interfaces;
         PositionClock clock;
@@ -136,7 +137,6 @@ class MprisBridge final : public NowPlaying {
     asio::io_context& io_;
     MprisBridgeConfig config_;
     Log log_;
-    CoverCache cache_;
     ArtCovers covers_;
     ConnectBus connect_;
     std::unique_ptr<MessageBus> bus_;

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdlib>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -76,11 +75,6 @@ void drawNumber(Image& image, int number, int left, int top, int cell) {
     }
 }
 
-fs::path environmentPath(const char* name) {
-    const char* value = std::getenv(name);
-    return value && *value ? pathFromUtf8(value) : fs::path();
-}
-
 }  // namespace
 
 Image drawCover(int number, Rgb colour) {
@@ -111,17 +105,6 @@ Image drawCover(int number, Rgb colour) {
     }
     drawNumber(image, number, 14, 10, 6);
     return image;
-}
-
-fs::path demoCoverFolder() {
-#ifdef _WIN32
-    fs::path base = environmentPath("LOCALAPPDATA");
-#else
-    fs::path base = environmentPath("XDG_CACHE_HOME");
-    if (base.empty() && !environmentPath("HOME").empty()) base = environmentPath("HOME") / ".cache";
-#endif
-    if (base.empty()) base = fs::temp_directory_path();
-    return base / "velmora-jukebox";
 }
 
 Playlist demoPlaylist(const fs::path& folder) {

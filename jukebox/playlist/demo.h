@@ -9,10 +9,6 @@
 
 namespace velmora::jukebox {
 
-// $XDG_CACHE_HOME/velmora-jukebox, else ~/.cache/velmora-jukebox, else one in the temporary
-// folder (%LOCALAPPDATA% on Windows).
-std::filesystem::path demoCoverFolder();
-
 // The demo playlist; writes its covers (cover-1.bmp ...) into `folder`, creating it.
 // Throws std::runtime_error when the covers cannot be written.
 Playlist demoPlaylist(const std::filesystem::path& folder);

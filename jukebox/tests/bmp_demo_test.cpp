@@ -67,11 +67,5 @@ TEST(Demo, EightDiscsWithTheirOwnCoversOnDisk) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path() / "covers"), {}), 8);
 }
 
-TEST(Demo, CoverFolderFollowsTheCacheConvention) {
-    const auto folder = demoCoverFolder();
-    EXPECT_EQ(folder.filename(), "velmora-jukebox");
-    EXPECT_TRUE(folder.is_absolute()) << folder;
-}
-
 }  // namespace
 }  // namespace velmora::jukebox
