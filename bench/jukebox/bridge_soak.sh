@@ -8,7 +8,8 @@
 # where it was after the first minute.
 #   bench/jukebox/bridge_soak.sh BUILD_DIR        (builds velmora-mpris-floor there)
 # CHANGES (3000), PAUSE_MS (300), EVERY (100); BRIDGES="mpris mpd" picks which run.
-# WRAP puts a command in front of the service (a heap profiler: WRAP="heaptrack -o /tmp/j").
+# JUKEBOX runs another build of the service (one from before a change, for its figures); WRAP puts
+# a command in front of it (a heap profiler: WRAP="heaptrack -o /tmp/j").
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 e2e=$here/../../tests/e2e
@@ -17,7 +18,7 @@ in_own_session "$@"
 source "$e2e/mpd_server.sh"
 build=$1
 cmake --build "$build" --target velmora-jukebox velmora-mpris-floor -j2 >/dev/null
-jukebox=$build/jukebox/velmora-jukebox
+jukebox=${JUKEBOX:-$build/jukebox/velmora-jukebox}
 floor=$build/bench/velmora-mpris-floor
 CHANGES=${CHANGES:-3000} PAUSE_MS=${PAUSE_MS:-300} EVERY=${EVERY:-100}
 BRIDGES=${BRIDGES:-mpris mpd}

@@ -54,6 +54,8 @@ class Bus {
     using Handler = std::function<void(Message&)>;
     // Builds a call's arguments.
     using Arguments = std::function<int(sd_bus_message*)>;
+    // How many messages one turn of the loop handles before the loop's other work has its turn.
+    static constexpr int kMessagesPerTurn = 64;
 
     // Connects to the session bus; throws NoSessionBus. `lost` is told when the bus goes away.
     Bus(asio::io_context& io, std::function<void(const std::string&)> lost);
