@@ -55,7 +55,7 @@ soak() {  # name, command that makes EVERY changes: prints the table and the sum
     local name=$1 step=$2 changes=0 started=$SECONDS rss
     echo "   changes  seconds  told  RSS/kB"
     while ((changes < CHANGES)); do
-        $step
+        $step || { echo "  $step failed after $changes changes"; break; }
         changes=$((changes + EVERY))
         rss=$(awk '/^VmRSS/ { print $2 }' "/proc/$service_pid/status")
         printf '%10d %8d %5s %7d\n' "$changes" $((SECONDS - started)) \

@@ -97,8 +97,8 @@ std::optional<std::filesystem::path> pathOfFileUrl(std::string_view url) {
     return pathFromUtf8(percentDecode(url));
 }
 
-ArtCovers::ArtCovers(asio::io_context& io, CoverCache& cache, Ready ready)
-    : io_(io), cache_(cache), ready_(std::move(ready)) {}
+ArtCovers::ArtCovers(asio::io_context& io, CoverCache& cache, Ready ready, HttpFetcher::Log log)
+    : io_(io), cache_(cache), ready_(std::move(ready)), log_(std::move(log)) {}
 
 std::string ArtCovers::pictureFor(const std::string& url) {
     if (url.empty()) return {};
@@ -115,7 +115,7 @@ std::string ArtCovers::pictureFor(const std::string& url) {
     if (fetching_.contains(key)) return {};
     if (url.starts_with("http://") || url.starts_with("https://")) {
         fetching_.insert(key);
-        if (!http_) http_ = std::make_unique<HttpFetcher>(io_, kMaxCoverBytes, kFetchTime);
+        if (!http_) http_ = std::make_unique<HttpFetcher>(io_, kMaxCoverBytes, kFetchTime, log_);
         http_->get(url, [this, key](std::optional<std::string> bytes) {
             fetching_.erase(key);
             keep(key, std::move(bytes));

@@ -27,7 +27,8 @@ class ArtCovers {
     // Told when a cover fetched in the background is in (or known to be none).
     using Ready = std::function<void()>;
 
-    ArtCovers(asio::io_context& io, CoverCache& cache, Ready ready);
+    // `log` hears once why no cover comes over HTTP (no libcurl, or too old a one).
+    ArtCovers(asio::io_context& io, CoverCache& cache, Ready ready, HttpFetcher::Log log);
 
     // The path boards are sent for the picture at `url`: at once for a file or data, empty while
     // one over HTTP is on its way (then `ready` follows) and for anything that is no picture.
@@ -47,6 +48,7 @@ class ArtCovers {
     asio::io_context& io_;
     CoverCache& cache_;
     Ready ready_;
+    HttpFetcher::Log log_;
     std::unique_ptr<HttpFetcher> http_;  // made at the first picture over HTTP: TLS costs memory
     std::map<std::string, Known> known_;
     std::set<std::string> fetching_;

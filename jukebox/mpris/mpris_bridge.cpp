@@ -38,7 +38,8 @@ MprisBridge::MprisBridge(asio::io_context& io, MprisBridgeConfig config, Log log
       config_(std::move(config)),
       log_(std::move(log)),
       cache_(config_.coverFolder, config_.coverPrefix, config_.coverCacheBytes),
-      covers_(io, cache_, [this] { refreshPictures(); }),
+      covers_(
+          io, cache_, [this] { refreshPictures(); }, log_),
       bus_(io,
            [this, lost = std::move(lost)](const std::string& why) {
                log_(why);
