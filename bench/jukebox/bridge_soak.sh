@@ -37,6 +37,7 @@ service() {  # log name, options...: starts the service and a board-side client;
     for _ in $(seq 300); do grep -q listening "$work/$name.log" && break; sleep 0.1; done
     # Under a wrapper the service is the wrapper's child.
     service_pid=$(pgrep -n -f "^$jukebox --port $port" || echo "${pids[-1]}")
+    pids+=("$service_pid")
     python3 - "$port" >"$work/$name.told" <<'PY' &
 import socket, sys
 board = socket.create_connection(("127.0.0.1", int(sys.argv[1])))
