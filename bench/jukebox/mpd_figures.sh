@@ -10,7 +10,7 @@
 set -euo pipefail
 jukebox=$1
 here=$(cd "$(dirname "$0")" && pwd)
-e2e=$here/../../../tests/e2e
+e2e=$here/../../tests/e2e
 source "$e2e/mpd_server.sh"
 RUNS=${RUNS:-200} IDLE_SECONDS=${IDLE_SECONDS:-60} BOARDS=${BOARDS:-200}
 FANOUT_SECONDS=${FANOUT_SECONDS:-30}

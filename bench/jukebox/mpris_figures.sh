@@ -10,7 +10,7 @@
 #  3. the bridge idle for IDLE_SECONDS with the player paused: CPU and resident memory.
 #   bench/jukebox/mpris_figures.sh BUILD_DIR      (builds velmora-mpris-floor there)
 set -euo pipefail
-source "$(dirname "$0")/../../../tests/e2e/mpris_session.sh"
+source "$(dirname "$0")/../../tests/e2e/mpris_session.sh"
 in_own_session "$@"
 build=$1
 cmake --build "$build" --target velmora-jukebox velmora-mpris-floor -j2 >/dev/null
