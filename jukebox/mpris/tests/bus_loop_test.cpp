@@ -70,7 +70,7 @@ TEST_F(BusLoopTest, AFloodLetsOtherWorkRunAfterOneTurnAndIsThenReadToTheEnd) {
     ASSERT_GE(sd_bus_call_method(peer, kDBus, kDBusPath, kDBus, "GetId", nullptr, nullptr, ""), 0);
     sd_bus_flush_close_unref(peer);
 
-    // Read to the end with nothing new on the socket: what sd-bus already holds is not waited for.
+    // Read to the end: what sd-bus has read already is not left waiting for the socket.
     while (handled < kFlood) io_.run_one();
     EXPECT_GE(handledWhenOtherWorkRan, 1);
     EXPECT_LE(handledWhenOtherWorkRan, Bus::kMessagesPerTurn);

@@ -60,9 +60,9 @@ TEST(MutterIdle, AFloodOfSignalsIsHandledOneBoundedTurnAtATime) {
               0);
 
     pollfd entry{};
-    EXPECT_EQ(source->prepare(entry), 0) << "the rest of the flood waits";
+    EXPECT_EQ(source->prepare(entry), 0) << "a wait asked for with a flood left";
     EXPECT_GE(events.idle, 1);
-    EXPECT_LE(events.idle, kBusMessagesPerTurn) << "the loop's other work waits for the flood";
+    EXPECT_LE(events.idle, kBusMessagesPerTurn) << "the loop's other work waited for the flood";
     // The loop as velmora-idle runs it, until the flood is through.
     while (events.idle < kFlood) {
         const int timeout = source->prepare(entry);
