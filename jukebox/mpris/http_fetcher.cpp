@@ -270,7 +270,7 @@ void HttpFetcher::reap() {
     }
 }
 
-// Told from the loop, never from within get(), and only while no cancel() came between.
+// Told from the loop, never from within get(), and only if no cancel() came between.
 void HttpFetcher::failLater(Done done) {
     asio::post(io_, liveness_.guard([this, cancels = cancels_, done = std::move(done)] {
         if (cancels == cancels_) done(std::nullopt);

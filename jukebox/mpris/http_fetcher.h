@@ -39,7 +39,7 @@ class HttpFetcher {
 
     // `done` is called later, never from within get().
     void get(const std::string& url, Done done);
-    // Ends every transfer; their `done` is not called, not even for a failure already told.
+    // Ends every transfer; their `done` is not called, not even for a failure on its way.
     void cancel();
 
   private:
@@ -64,7 +64,7 @@ class HttpFetcher {
     asio::steady_timer timer_;
     std::map<void*, std::unique_ptr<Transfer>> transfers_;
     std::map<int, std::shared_ptr<Socket>> sockets_;
-    std::uint64_t cancels_ = 0;  // a failure told before the last cancel() is not told
+    std::uint64_t cancels_ = 0;  // a failure posted before the last cancel() is dropped
     velmora::Liveness liveness_;
 };
 
