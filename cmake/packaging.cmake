@@ -75,8 +75,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation")
 # On Wayland the board runs on Qt's Wayland platform; names in Chinese, Japanese or Korean take
 # their glyphs from the CJK font through the system's font fallback; velmora-jukebox --mpris loads
-# libcurl for covers over HTTP.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, fonts-noto-cjk, libcurl4")
+# libcurl for covers over HTTP, from the version with every option it sets (CURLOPT_PROTOCOLS_STR).
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, fonts-noto-cjk, libcurl4 (>= 7.85.0)")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver, mpd")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

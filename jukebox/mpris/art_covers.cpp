@@ -95,9 +95,11 @@ std::optional<std::filesystem::path> pathOfFileUrl(std::string_view url) {
     return pathFromUtf8(percentDecode(url));
 }
 
-ArtCovers::ArtCovers(asio::io_context& io, CoverFolder folder, Ready ready, ReadFile read)
+ArtCovers::ArtCovers(asio::io_context& io, CoverFolder folder, Ready ready, HttpFetcher::Log log,
+                     ReadFile read)
     : io_(io),
       ready_(std::move(ready)),
+      log_(std::move(log)),
       read_(std::move(read)),
       cache_(io, std::move(folder), kRetryAfter, [this](const std::string&) { ready_(); }) {}
 
@@ -108,7 +110,7 @@ std::optional<std::string> ArtCovers::pictureFor(const std::string& url, const s
     if (cache_.pending(key) || fetching_.contains(key)) return std::nullopt;
     if (url.starts_with("http://") || url.starts_with("https://")) {
         fetching_.insert(key);
-        if (!http_) http_ = std::make_unique<HttpFetcher>(io_, kMaxCoverBytes, kFetchTime);
+        if (!http_) http_ = std::make_unique<HttpFetcher>(io_, kMaxCoverBytes, kFetchTime, log_);
         http_->get(url, [this, key, lane](std::optional<std::string> bytes) {
             fetching_.erase(key);
             if (bytes) return cache_.store(key, lane, std::move(*bytes));

@@ -31,7 +31,8 @@ class ArtCovers {
     // Reads a cover's file; runs on the cover worker.
     using ReadFile = std::function<std::optional<std::string>(const std::filesystem::path&)>;
 
-    ArtCovers(asio::io_context& io, CoverFolder folder, Ready ready,
+    // `log` hears once why no cover comes over HTTP (no libcurl, or too old a one).
+    ArtCovers(asio::io_context& io, CoverFolder folder, Ready ready, HttpFetcher::Log log,
               ReadFile read = readPictureFile);
 
     // The path boards are sent for the picture at `url`: at once when it is in the cache, empty
@@ -47,6 +48,7 @@ class ArtCovers {
   private:
     asio::io_context& io_;
     Ready ready_;
+    HttpFetcher::Log log_;
     ReadFile read_;
     CoverCache cache_;
     std::unique_ptr<HttpFetcher> http_;  // made at the first picture over HTTP: TLS costs memory

@@ -51,9 +51,13 @@ void freeHandler(void* userdata) {
     delete static_cast<MessageBus::Handler*>(userdata);
 }
 
+// The bus then holds the slot: it goes, with its handler, after the reply or with the bus. Floating
+// adds the bus's reference; the one sd-bus handed us is given up here, or every call would keep
+// its slot and handler for the service's whole life.
 void adopt(sd_bus_slot* slot) {
     sd_bus_slot_set_destroy_callback(slot, freeHandler);
     sd_bus_slot_set_floating(slot, 1);
+    sd_bus_slot_unref(slot);
 }
 
 template <class Raw, class Stored>
@@ -262,7 +266,8 @@ void Bus::pump() {
     if (dead_) return;
     pumping_ = true;
     int processed = 0;
-    while ((processed = sd_bus_process(bus_, nullptr)) > 0) {
+    int turn = 0;
+    while (turn++ < kMessagesPerTurn && (processed = sd_bus_process(bus_, nullptr)) > 0) {
     }
     pumping_ = false;
     if (processed < 0) {
@@ -270,6 +275,9 @@ void Bus::pump() {
         lost_(std::string("the session bus went away: ") + std::strerror(-processed));
         return;
     }
+    // A peer that floods the bus gets a turn, not the loop: the rest after what else is due. It
+    // may already be read, so the socket is not waited for.
+    if (processed > 0) return kick();
     arm();
 }
 

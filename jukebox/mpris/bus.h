@@ -93,6 +93,9 @@ std::optional<std::vector<Value>> decodeArguments(sd_bus_message* message,
 // The user's session bus.
 class Bus final : public MessageBus {
   public:
+    // How many messages one turn of the loop handles before the loop's other work has its turn.
+    static constexpr int kMessagesPerTurn = 64;
+
     // Connects to the session bus; throws NoSessionBus.
     Bus(asio::io_context& io, Lost lost);
     ~Bus() override;

@@ -3,6 +3,7 @@
 
 #include <dlfcn.h>
 
+#include <exception>
 #include <type_traits>
 
 #include <curl/curl.h>
@@ -25,7 +26,9 @@ struct HttpFetcher::Curl {
     decltype(&::curl_easy_init) easy_init = nullptr;
     decltype(&::curl_easy_setopt) easy_setopt = nullptr;
     decltype(&::curl_easy_cleanup) easy_cleanup = nullptr;
+    decltype(&::curl_version_info) version_info = nullptr;
 
+    // False without the library or any of its functions.
     bool load() {
         void* library = dlopen("libcurl.so.4", RTLD_NOW | RTLD_LOCAL);
         const auto bind = [library](auto& function, const char* name) {
@@ -41,9 +44,18 @@ struct HttpFetcher::Curl {
                bind(multi_socket_action, "curl_multi_socket_action") &&
                bind(multi_info_read, "curl_multi_info_read") && bind(easy_init, "curl_easy_init") &&
                bind(easy_setopt, "curl_easy_setopt") && bind(easy_cleanup, "curl_easy_cleanup") &&
-               global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+               bind(version_info, "curl_version_info");
     }
 };
+
+namespace {
+
+std::string versionText(unsigned version) {
+    return std::to_string((version >> 16) & 0xFF) + "." + std::to_string((version >> 8) & 0xFF) +
+           "." + std::to_string(version & 0xFF);
+}
+
+}  // namespace
 
 struct HttpFetcher::Transfer {
     CURL* easy = nullptr;
@@ -63,50 +75,81 @@ struct HttpFetcher::Socket {
     bool gone = false;
 };
 
-// What curl calls, in the types it calls them with.
+// What curl calls, in the types it calls them with. Nothing thrown may pass through curl's C
+// frames: a callback that cannot finish (out of memory) fails its transfer, or all of them.
 struct CurlCallbacks {
-    static std::size_t data(char* data, std::size_t size, std::size_t count, void* userdata) {
+    static std::size_t data(char* data, std::size_t size, std::size_t count,
+                            void* userdata) noexcept {
         auto& transfer = *static_cast<HttpFetcher::Transfer*>(userdata);
         const std::size_t bytes = size * count;
         if (transfer.body.size() + bytes > transfer.maxBytes) {
             transfer.tooLarge = true;
             return 0;  // ends the transfer
         }
-        transfer.body.append(data, bytes);
+        try {
+            transfer.body.append(data, bytes);
+        } catch (const std::exception&) {
+            return 0;
+        }
         return bytes;
     }
-    static int socket(CURL*, curl_socket_t fd, int what, void* self, void*) {
-        static_cast<HttpFetcher*>(self)->socketChanged(fd, what);
+    static int socket(CURL*, curl_socket_t fd, int what, void* self, void*) noexcept {
+        try {
+            static_cast<HttpFetcher*>(self)->socketChanged(fd, what);
+        } catch (const std::exception&) {
+            return -1;
+        }
         return 0;
     }
-    static int timer(CURLM*, long milliseconds, void* self) {
-        static_cast<HttpFetcher*>(self)->timerChanged(milliseconds);
+    static int timer(CURLM*, long milliseconds, void* self) noexcept {
+        try {
+            static_cast<HttpFetcher*>(self)->timerChanged(milliseconds);
+        } catch (const std::exception&) {
+            return -1;
+        }
         return 0;
     }
 };
 
 HttpFetcher::HttpFetcher(asio::io_context& io, std::size_t maxBytes,
-                         std::chrono::milliseconds maxTime)
+                         std::chrono::milliseconds maxTime, Log log,
+                         std::optional<unsigned> libraryVersion)
     : io_(io),
       maxBytes_(maxBytes),
       maxTime_(maxTime),
       curl_(std::make_unique<Curl>()),
       multi_(nullptr),
       timer_(io) {
-    if (!curl_->load() || !(multi_ = curl_->multi_init())) return;  // no covers over HTTP
+    const std::string why = start(libraryVersion);
+    if (!why.empty() && log) log(why);
+}
+
+std::string HttpFetcher::start(std::optional<unsigned> libraryVersion) {
+    if (!curl_->load()) return "no libcurl (libcurl.so.4): no covers over HTTP";
+    if (!libraryVersion) {
+        const curl_version_info_data* info = curl_->version_info(CURLVERSION_NOW);
+        libraryVersion = info ? info->version_num : 0;
+    }
+    if (*libraryVersion < kOldestCurl)
+        return "libcurl " + versionText(*libraryVersion) + " is older than " +
+               versionText(kOldestCurl) +
+               ", which covers over HTTP need (CURLOPT_PROTOCOLS_STR): none are fetched";
+    if (curl_->global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK || !(multi_ = curl_->multi_init()))
+        return "libcurl did not start: no covers over HTTP";
     curl_->multi_setopt(multi_, CURLMOPT_SOCKETFUNCTION, &CurlCallbacks::socket);
     curl_->multi_setopt(multi_, CURLMOPT_SOCKETDATA, this);
     curl_->multi_setopt(multi_, CURLMOPT_TIMERFUNCTION, &CurlCallbacks::timer);
     curl_->multi_setopt(multi_, CURLMOPT_TIMERDATA, this);
+    return {};
 }
 
 HttpFetcher::~HttpFetcher() {
     cancel();
     if (multi_) curl_->multi_cleanup(multi_);
-    alive_.reset();
 }
 
 void HttpFetcher::cancel() {
+    ++cancels_;
     for (auto& [easy, transfer] : transfers_) {
         curl_->multi_remove_handle(multi_, easy);
         curl_->easy_cleanup(easy);
@@ -127,7 +170,7 @@ void HttpFetcher::get(const std::string& url, Done done) {
     CURL* easy = multi_ ? curl_->easy_init() : nullptr;
     const auto fail = [&] {
         if (easy) curl_->easy_cleanup(easy);
-        asio::post(io_, [done = std::move(transfer->done)] { done(std::nullopt); });
+        failLater(std::move(transfer->done));
     };
     if (!easy) return fail();
     transfer->easy = easy;
@@ -177,8 +220,8 @@ void HttpFetcher::timerChanged(long milliseconds) {
     }
     // Never from within curl's own call: the loop acts on it.
     timer_.expires_after(std::chrono::milliseconds(milliseconds));
-    timer_.async_wait([this, alive = std::weak_ptr<int>(alive_)](const std::error_code& error) {
-        if (alive.expired() || error) return;
+    timer_.async_wait([this, alive = liveness_.watch()](const std::error_code& error) {
+        if (!alive.alive() || error) return;
         act(CURL_SOCKET_TIMEOUT, 0);
     });
 }
@@ -187,15 +230,14 @@ void HttpFetcher::watch(const std::shared_ptr<Socket>& socket) {
     const auto wait = [this, socket](asio::posix::stream_descriptor::wait_type type, bool& busy,
                                      int event) {
         busy = true;
-        socket->descriptor.async_wait(
-            type, [this, socket, &busy, event,
-                   alive = std::weak_ptr<int>(alive_)](const std::error_code& error) {
-                if (alive.expired()) return;
-                busy = false;
-                if (error || socket->gone) return;
-                act(socket->fd, event);
-                if (!socket->gone) watch(socket);
-            });
+        socket->descriptor.async_wait(type, [this, socket, &busy, event, alive = liveness_.watch()](
+                                                const std::error_code& error) {
+            if (!alive.alive()) return;
+            busy = false;
+            if (error || socket->gone) return;
+            act(socket->fd, event);
+            if (!socket->gone) watch(socket);
+        });
     };
     if ((socket->what & CURL_POLL_IN) && !socket->reading)
         wait(asio::posix::stream_descriptor::wait_read, socket->reading, CURL_CSELECT_IN);
@@ -226,6 +268,13 @@ void HttpFetcher::reap() {
         else
             transfer->done(std::nullopt);
     }
+}
+
+// Told from the loop, never from within get(), and only if no cancel() came between.
+void HttpFetcher::failLater(Done done) {
+    asio::post(io_, liveness_.guard([this, cancels = cancels_, done = std::move(done)] {
+        if (cancels == cancels_) done(std::nullopt);
+    }));
 }
 
 }  // namespace velmora::jukebox::mpris

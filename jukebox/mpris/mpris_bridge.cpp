@@ -36,8 +36,9 @@ MprisBridge::MprisBridge(asio::io_context& io, MprisBridgeConfig config, Log log
     : io_(io),
       config_(std::move(config)),
       log_(std::move(log)),
-      covers_(io, CoverFolder(config_.coverFolder, config_.coverPrefix, config_.coverCacheBytes),
-              [this] { refreshPictures(); }),
+      covers_(
+          io, CoverFolder(config_.coverFolder, config_.coverPrefix, config_.coverCacheBytes),
+          [this] { refreshPictures(); }, log_),
       connect_(std::move(connect)),
       bus_(connect_([this](const std::string& why) { busLost(why); })),
       reconnect_(io),

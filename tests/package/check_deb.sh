@@ -35,6 +35,9 @@ for package in libqt6widgets6 libqt6network6 libqt6dbus6 libc6 libstdc++6 fonts-
     echo "$names" | grep -qxF "$package" || fail "Depends lacks $package: $depends"
 done
 dpkg-deb --field "$deb" Recommends | grep -qw fonts-noto-cjk || fail "no CJK font recommended"
+# The service loads libcurl itself (no shlibdeps): the version whose options it sets.
+dpkg-deb --field "$deb" Recommends | grep -qF 'libcurl4 (>= 7.85.0)' ||
+    fail "libcurl4 is not recommended from 7.85.0"
 
 # 3. Debian's own checker: no errors.
 lintian --fail-on error --tag-display-limit 0 "$deb" | tee "$work/lintian.txt" || fail "lintian found errors"

@@ -36,6 +36,9 @@ std::unique_ptr<IdleSource> openWaylandIdle(unsigned timeoutMs, IdleEvents& even
                                             std::string& whyNot);
 
 // org.gnome.Mutter.IdleMonitor on the session bus; nullptr with whyNot when it is not there.
+// A peer that floods the bus is handled this many messages a turn; signals and the board come
+// between, and prepare() then asks for no wait.
+inline constexpr int kBusMessagesPerTurn = 64;
 std::unique_ptr<IdleSource> openMutterIdle(unsigned timeoutMs, IdleEvents& events,
                                            std::string& whyNot);
 

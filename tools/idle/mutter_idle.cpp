@@ -35,6 +35,8 @@ class MutterIdle final : public IdleSource {
     bool dispatch(short revents) override;
 
   private:
+    // Handles what arrived, one turn's worth: below 0 when the bus failed.
+    int process();
     static int fired(sd_bus_message* message, void* data, sd_bus_error*);
     static int activeWatchAdded(sd_bus_message* reply, void* data, sd_bus_error*);
     static int ownerChanged(sd_bus_message*, void* data, sd_bus_error*) {
@@ -48,6 +50,7 @@ class MutterIdle final : public IdleSource {
     sd_bus_slot* activeCall_ = nullptr;
     sd_bus_slot* ownerMatch_ = nullptr;
     bool lost_ = false;
+    bool more_ = false;  // the last turn ended with messages left
     uint32_t idleWatch_ = 0;
     uint32_t activeWatch_ = 0;
 };
@@ -103,10 +106,20 @@ int MutterIdle::activeWatchAdded(sd_bus_message* reply, void* data, sd_bus_error
     return 0;
 }
 
-int MutterIdle::prepare(pollfd& entry) {
-    while (sd_bus_process(bus_, nullptr) > 0) {
+int MutterIdle::process() {
+    int r = 0;
+    for (int turn = 0; turn < kBusMessagesPerTurn && (r = sd_bus_process(bus_, nullptr)) > 0;
+         ++turn) {
     }
+    more_ = r > 0;
+    return r;
+}
+
+int MutterIdle::prepare(pollfd& entry) {
+    process();
     entry = {sd_bus_get_fd(bus_), static_cast<short>(sd_bus_get_events(bus_)), 0};
+    // The rest of a flood after the loop's other work, without waiting: it may be read already.
+    if (more_) return 0;
     uint64_t until = 0;
     if (sd_bus_get_timeout(bus_, &until) < 0 || until == UINT64_MAX) return -1;
     timespec now{};
@@ -116,10 +129,7 @@ int MutterIdle::prepare(pollfd& entry) {
 }
 
 bool MutterIdle::dispatch(short) {
-    int r;
-    while ((r = sd_bus_process(bus_, nullptr)) > 0) {
-    }
-    return r >= 0 && !lost_ && sd_bus_is_open(bus_) > 0;
+    return process() >= 0 && !lost_ && sd_bus_is_open(bus_) > 0;
 }
 
 }  // namespace

@@ -47,7 +47,7 @@ TEST(ArtCovers, TheTimeCodeTicksWhileACoverFileIsStillBeingRead) {
     int ready = 0;
     bool ticked = false;
     ArtCovers covers(
-        io, CoverFolder(folder.path(), "", 1 << 20), [&] { ++ready; },
+        io, CoverFolder(folder.path(), "", 1 << 20), [&] { ++ready; }, [](const std::string&) {},
         [&](const std::filesystem::path& path) { return share.read(path); });
     asio::steady_timer tick(io);
     asio::post(io, [&] {
@@ -68,7 +68,8 @@ TEST(ArtCovers, DataCoversAreDecodedInTheBackgroundAndOtherSchemesAreNone) {
     testing::TempFolder folder;
     asio::io_context io;
     int ready = 0;
-    ArtCovers covers(io, CoverFolder(folder.path(), "", 1 << 20), [&] { ++ready; });
+    ArtCovers covers(
+        io, CoverFolder(folder.path(), "", 1 << 20), [&] { ++ready; }, [](const std::string&) {});
     const std::string png = "data:image/png;base64,iVBORw0KGgowMDAw";
     EXPECT_EQ(covers.pictureFor(png, "player"), std::nullopt);
     EXPECT_EQ(covers.pictureFor("ftp://host/cover.png", "player next"), "");
