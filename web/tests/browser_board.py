@@ -12,19 +12,18 @@ the idle clock comes when nothing plays and goes when a track starts.
 """
 import os
 import re
-import signal
 import socket
-import subprocess
 import sys
 import tempfile
 import threading
 import time
 
-from selenium import webdriver
+from browsers import Program, free_port, open_browser, wait_until
 
 HOSTILE = '<img src=x onerror="document.body.dataset.owned=1">&amp; "quoted"'
-LONG_TITLE = ("A Very Long Title That Goes On And On Across The Whole Board Until No Screen Could "
-              "Ever Hold It At Its Size")[:120]
+LONG_TITLE = ("Variations on a Theme by the Harbour Lights, for Strings, Brass, Choir and Foghorn: "
+              "Part Two, the Long Night Sea Passage")
+assert len(LONG_TITLE) == 120
 
 # What the page shows, read in one go.
 READ_BOARD = """
@@ -44,48 +43,6 @@ for (var i = 0; i < nodes.length; ++i) {
 }
 return out;
 """
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-def wait_until(what, seconds, check):
-    deadline = time.monotonic() + seconds
-    last = None
-    while time.monotonic() < deadline:
-        try:
-            last = check()
-            if last:
-                return last
-        except Exception as error:  # a page between two loads, say
-            last = error
-        time.sleep(0.1)
-    raise AssertionError("%s: not within %s s (last seen: %r)" % (what, seconds, last))
-
-
-class Program:
-    """A program of ours, started and ended by the test, its output in a log file."""
-
-    def __init__(self, name, args, folder):
-        self.log = os.path.join(folder, name + ".log")
-        self.args = args
-        self.process = None
-
-    def start(self):
-        self.process = subprocess.Popen(self.args, stdout=open(self.log, "a"),
-                                        stderr=subprocess.STDOUT)
-        return self
-
-    def stop(self):
-        if self.process and self.process.poll() is None:
-            self.process.send_signal(signal.SIGTERM)
-            self.process.wait(timeout=10)
-        status = self.process.returncode
-        self.process = None
-        return status
 
 
 class StandIn:
@@ -138,37 +95,6 @@ class StandIn:
 
     def play(self, title, artist="Stand-in Artist", album="Stand-in Album"):
         self.send('playing["%s","%s","%s","3:00","","1","1"]' % (album, artist, title))
-
-
-def open_browser(kind, folder):
-    if kind == "chromium":
-        options = webdriver.ChromeOptions()
-        for argument in ("--headless", "--no-sandbox", "--disable-gpu",
-                         "--disable-background-networking", "--disable-component-update",
-                         "--disable-sync", "--no-first-run", "--hide-scrollbars",
-                         "--user-data-dir=" + tempfile.mkdtemp(dir=folder)):
-            options.add_argument(argument)
-        browser = webdriver.Chrome(
-            service=webdriver.chrome.service.Service("/usr/bin/chromedriver"), options=options)
-        # The viewport itself at 1280 x 1024, whatever the window's frame takes.
-        browser.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
-            "width": 1280, "height": 1024, "deviceScaleFactor": 1, "mobile": False})
-        return browser
-    options = webdriver.WebKitGTKOptions()
-    options.binary_location = minibrowser()
-    options.add_argument("--automation")  # on the display the test runs under (xvfb-run)
-    browser = webdriver.WebKitGTK(options=options)
-    browser.set_window_size(1280, 1024)
-    return browser
-
-
-def minibrowser():
-    for folder in ("/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1", "/usr/lib/x86_64-linux-gnu/webkit2gtk-4.0",
-                   "/usr/libexec/webkit2gtk-4.1"):
-        path = os.path.join(folder, "MiniBrowser")
-        if os.path.exists(path):
-            return path
-    raise SystemExit("no MiniBrowser: install webkit2gtk-driver")
 
 
 def read(browser):
