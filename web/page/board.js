@@ -161,10 +161,16 @@
     }
     var scaleX = window.innerWidth / canvasWidth;
     var scaleY = window.innerHeight / canvasHeight;
-    element.style.left = place[0] * scaleX + 'px';
-    element.style.top = place[1] * scaleY + 'px';
-    element.style.width = place[2] * scaleX + 'px';
-    element.style.height = place[3] * scaleY + 'px';
+    var box = [place[0] * scaleX, place[1] * scaleY, place[2] * scaleX, place[3] * scaleY];
+    if (canvasWidth === PORTRAIT_WIDTH && data.kind === 'picture') {
+      // Upright, the picture keeps its square in the middle rather than a narrow stretch.
+      var side = Math.min(box[2], box[3]);
+      box = [(window.innerWidth - side) / 2, box[1] + (box[3] - side) / 2, side, side];
+    }
+    element.style.left = box[0] + 'px';
+    element.style.top = box[1] + 'px';
+    element.style.width = box[2] + 'px';
+    element.style.height = box[3] + 'px';
     element.style.backgroundColor = options.colours.background || data.back;
     element.hidden = !data.visible;
     if (data.kind === 'picture') {

@@ -163,9 +163,13 @@ def with_stand_in(browser, url, stand_in):
         assert title["text"].endswith("\u2026") and title["full"] == LONG_TITLE, title
         assert title["fontSize"] <= artist["fontSize"] * 0.61, title
 
-    # Nothing plays: the idle clock comes; a track starts: it goes.
-    browser.get(url + "?idle=clock&after=2")
+    # Nothing plays: the idle clock comes, and drifts against burn-in; a track starts: it goes.
+    browser.get(url + "?idle=clock&after=2&driftminutes=0.02")
     wait_until("the idle clock", 15, lambda: read(browser)["clock"] and not read(browser)["board"])
+    drift = "return document.getElementById('clock').style.transform"
+    first = wait_until("the clock drifting", 10, lambda: browser.execute_script(drift))
+    wait_until("the clock drifting on", 10, lambda: browser.execute_script(drift) != first)
+    assert re.fullmatch(r"translate\((-?\d)px, ?(-?\d)px\)", first), first
     stand_in.play("Waking Up")
     stand_in.send("time[0:00]")
     wait_until("the board back when a track starts", 10,
