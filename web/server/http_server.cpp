@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "server/http_server.h"
 
+#include "server/request_check.h"
+
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/steady_timer.hpp>
 #include <boost/asio/write.hpp>
@@ -132,18 +134,16 @@ class Connection final : public std::enable_shared_from_this<Connection> {
         if (error) return refuse(http::status::bad_request, "That is no HTTP request.");
 
         const auto& request = parser_->get();
-        if (request.method() != http::verb::get && request.method() != http::verb::head)
-            return refuse(http::status::method_not_allowed,
-                          "The board is read-only: GET and HEAD only.");
-        if (static_cast<std::size_t>(std::distance(request.begin(), request.end())) >
-            shared_->limits.headerFields)
-            return refuse(http::status::request_header_fields_too_large,
-                          "A request has at most " + std::to_string(shared_->limits.headerFields) +
-                              " header fields.");
+        const Method method = request.method() == http::verb::get    ? Method::Get
+                              : request.method() == http::verb::head ? Method::Head
+                                                                     : Method::Other;
         const std::string_view target(request.target().data(), request.target().size());
-        if (!target.starts_with('/')) return refuse(http::status::bad_request, "No such address.");
+        const auto refusal =
+            checkRequest(method, target, std::distance(request.begin(), request.end()),
+                         shared_->limits.headerFields);
+        if (refusal) return refuse(static_cast<http::status>(refusal->status), refusal->why);
         if (Site::isEvents(target)) return startStream();
-        answer(shared_->site.answer(target), request.method() == http::verb::head,
+        answer(shared_->site.answer(target), method == Method::Head,
                request.keep_alive() && ++served_ < shared_->limits.requestsPerConnection);
     }
 
@@ -172,9 +172,8 @@ class Connection final : public std::enable_shared_from_this<Connection> {
 
     // A plain-text refusal, and the connection ends.
     void refuse(http::status status, const std::string& why) {
-        auto text = std::make_shared<const std::string>(std::to_string(unsigned(status)) + " " +
-                                                        std::string(http::obsolete_reason(status)) +
-                                                        ": " + why + "\n");
+        auto text = std::make_shared<const std::string>(
+            refusalText(unsigned(status), http::obsolete_reason(status), why));
         Reply reply{Status::Ok, "text/plain; charset=utf-8", *text, text, "no-store"};
         reply.status = static_cast<Status>(status);
         if (status == http::status::method_not_allowed) allow_ = true;
