@@ -9,6 +9,7 @@
 #include <iostream>
 #include <vector>
 
+#include "backend/metafile_helper.h"
 #include "backend/web_platform.h"
 #include "board_feed.h"
 #include "options.h"
@@ -36,7 +37,9 @@ int main(int argc, char** argv) {
     boost::asio::io_context io(1);
     velmora::qt::QtSettingsStore stored;
     AddressedSettings settings(stored, options.jukebox);
-    CoverShelf covers(io);
+    // Metafiles are drawn by the board's helper, installed beside the programs.
+    MetafileHelper metafiles(io, MetafileHelper::besideThisProgram());
+    CoverShelf covers(io, &metafiles);
     BoardFeed feed([&io](std::function<void()> task) { boost::asio::post(io, std::move(task)); });
     WebPlatform platform(io, feed, settings, covers);
     const Site site(covers);

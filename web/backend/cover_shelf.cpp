@@ -14,11 +14,15 @@
 namespace velmora::web {
 namespace {
 
-// Held by the core while it waits; letting go cancels the answer.
+// Held by the core while it waits; letting go cancels the answer, and a helper drawing it.
 class Request final : public platform::PictureRequest {
   public:
     std::shared_ptr<bool> alive = std::make_shared<bool>(true);
-    ~Request() override { *alive = false; }
+    std::shared_ptr<std::shared_ptr<void>> conversion = std::make_shared<std::shared_ptr<void>>();
+    ~Request() override {
+        *alive = false;
+        conversion->reset();
+    }
 };
 
 std::string_view mediaTypeOf(std::string_view format) {
@@ -51,7 +55,7 @@ struct Descriptor {
 
 }  // namespace
 
-std::string CoverShelf::readPicture(const std::string& path, std::string_view& mediaType) {
+std::string CoverShelf::readFile(const std::string& path) {
     // Not blocking on a FIFO in the picture's place, and not a device: ordinary files only.
     Descriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
     if (file.fd < 0) throw failureOf(errno, path);
@@ -69,26 +73,38 @@ std::string CoverShelf::readPicture(const std::string& path, std::string_view& m
         have += static_cast<std::size_t>(got);
     }
     bytes.resize(have);
-    const RasterKind* kind = rasterKind(bytes);
-    if (!kind) throw failureOf(0, path);
-    mediaType = mediaTypeOf(kind->format);
     return bytes;
 }
 
 std::unique_ptr<platform::PictureRequest> CoverShelf::load(const std::string& path, Done done) {
     auto request = std::make_unique<Request>();
-    boost::asio::post(io_, [this, path, done = std::move(done), alive = request->alive] {
+    boost::asio::post(io_, [this, path, done = std::move(done), alive = request->alive,
+                            conversion = request->conversion] {
         if (!*alive) return;
         platform::PictureResult result;
         if (!path.empty()) {
             try {
-                std::string_view mediaType;
-                std::string bytes = readPicture(path, mediaType);
-                auto cover =
-                    std::make_shared<const Cover>(freshName(), mediaType, std::move(bytes));
-                std::erase_if(shelf_, [](const auto& entry) { return entry.second.expired(); });
-                shelf_[cover->name()] = cover;
-                result.picture = std::move(cover);
+                std::string bytes = readFile(path);
+                if (const RasterKind* kind = rasterKind(bytes)) {
+                    result.picture = shelve(mediaTypeOf(kind->format), std::move(bytes));
+                } else if (metafiles_ && metafiles_->handles(bytes)) {
+                    // Drawn into a PNG by the helper: the answer comes when it is done.
+                    *conversion =
+                        metafiles_->convert(path, [this, path, done, alive](std::string png) {
+                            if (!*alive) return;
+                            platform::PictureResult drawn;
+                            const RasterKind* kind = rasterKind(png);
+                            if (kind && kind->format == "png")
+                                drawn.picture = shelve("image/png", std::move(png));
+                            else
+                                drawn.failure = failureOf(0, path);
+                            done(std::move(drawn));
+                        });
+                    if (*conversion) return;
+                    throw failureOf(0, path);
+                } else {
+                    throw failureOf(0, path);
+                }
             } catch (const Failure& failure) {
                 result.failure = failure;
             }
@@ -96,6 +112,13 @@ std::unique_ptr<platform::PictureRequest> CoverShelf::load(const std::string& pa
         done(std::move(result));
     });
     return request;
+}
+
+std::shared_ptr<const Cover> CoverShelf::shelve(std::string_view mediaType, std::string bytes) {
+    auto cover = std::make_shared<const Cover>(freshName(), mediaType, std::move(bytes));
+    std::erase_if(shelf_, [](const auto& entry) { return entry.second.expired(); });
+    shelf_[cover->name()] = cover;
+    return cover;
 }
 
 std::shared_ptr<const Cover> CoverShelf::find(std::string_view name) const {
