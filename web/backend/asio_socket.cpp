@@ -149,8 +149,9 @@ class AsioStreamSocket final : public platform::StreamSocket {
 
 }  // namespace
 
-AsioNetwork::AsioNetwork(asio::io_context& io, std::function<void(bool)> linkChanged)
-    : io_(io), linkChanged_(std::move(linkChanged)), silence_(io) {}
+AsioNetwork::AsioNetwork(asio::io_context& io, std::function<void(bool)> linkChanged,
+                         std::chrono::milliseconds silence)
+    : io_(io), linkChanged_(std::move(linkChanged)), longestSilence_(silence), silence_(io) {}
 
 AsioNetwork::~AsioNetwork() = default;
 
@@ -174,7 +175,7 @@ void AsioNetwork::closed() {
 }
 
 void AsioNetwork::judge() {
-    const bool up = open_ > 0 && std::chrono::steady_clock::now() - lastHeard_ < kSilence;
+    const bool up = open_ > 0 && std::chrono::steady_clock::now() - lastHeard_ < longestSilence_;
     if (up && !up_) watchSilence();
     if (up == up_) return;
     up_ = up;
@@ -183,10 +184,10 @@ void AsioNetwork::judge() {
 
 // While the link is up, one timer looks again when the silence would have lasted long enough.
 void AsioNetwork::watchSilence() {
-    silence_.expires_at(lastHeard_ + kSilence);
+    silence_.expires_at(lastHeard_ + longestSilence_);
     silence_.async_wait([this](const error_code& error) {
         if (error || !up_) return;
-        if (std::chrono::steady_clock::now() - lastHeard_ >= kSilence) {
+        if (std::chrono::steady_clock::now() - lastHeard_ >= longestSilence_) {
             judge();
         } else {
             watchSilence();

@@ -16,10 +16,11 @@ namespace velmora::web {
 class AsioNetwork final : public platform::Network {
   public:
     // The service answers the board's echo every 5 s; this long without a word means it is gone.
-    static constexpr std::chrono::seconds kSilence{12};
+    static constexpr std::chrono::milliseconds kSilence{12'000};
 
     // linkChanged(up) runs on the loop whenever the jukebox comes or goes.
-    AsioNetwork(boost::asio::io_context& io, std::function<void(bool)> linkChanged);
+    AsioNetwork(boost::asio::io_context& io, std::function<void(bool)> linkChanged,
+                std::chrono::milliseconds silence = kSilence);
     ~AsioNetwork() override;
 
     std::unique_ptr<platform::StreamSocket> createSocket(platform::SocketEvents& events) override;
@@ -37,6 +38,7 @@ class AsioNetwork final : public platform::Network {
 
     boost::asio::io_context& io_;
     std::function<void(bool)> linkChanged_;
+    std::chrono::milliseconds longestSilence_;
     boost::asio::steady_timer silence_;
     std::chrono::steady_clock::time_point lastHeard_{};
     int open_ = 0;
