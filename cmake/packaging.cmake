@@ -3,7 +3,7 @@
 include(GNUInstallDirs)
 
 # The programs, side by side in bin: the board finds its helpers beside itself.
-foreach(program velmora2000 velmora-jukebox velmora-metafile velmora-idle)
+foreach(program velmora2000 velmora-jukebox velmora-metafile velmora-idle velmora-web)
   if(TARGET ${program})
     install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   endif()
@@ -19,8 +19,11 @@ install(FILES ${VELMORA_PACKAGING_DIR}/velmora2000.desktop
 # User units, disabled until the user enables them.
 install(FILES ${VELMORA_PACKAGING_DIR}/velmora-jukebox.service
               ${VELMORA_PACKAGING_DIR}/velmora-idle.service
+              ${VELMORA_PACKAGING_DIR}/velmora-web.service
         DESTINATION lib/systemd/user)
 install(FILES ${VELMORA_PACKAGING_DIR}/copyright ${CMAKE_CURRENT_SOURCE_DIR}/docs/linux.md
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/velmora2000)
+install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/docs/web.md
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/velmora2000)
 install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/docs/screenshots/xscreensaver-1024x768.png
               ${CMAKE_CURRENT_SOURCE_DIR}/docs/screenshots/xscreensaver-preview-400x300.png
@@ -33,6 +36,7 @@ set(VELMORA_PACKED ${CMAKE_CURRENT_BINARY_DIR}/packed)
 configure_file(${VELMORA_PACKAGING_DIR}/changelog.Debian.in ${VELMORA_PACKED}/changelog.Debian @ONLY)
 set(VELMORA_PACKED_FILES)
 foreach(source docs/man/velmora2000.1 docs/man/velmora-jukebox.1 docs/man/velmora-idle.1
+               docs/man/velmora-web.1
                ${VELMORA_PACKED}/changelog.Debian)
   get_filename_component(name ${source} NAME)
   get_filename_component(source ${source} ABSOLUTE)
@@ -43,7 +47,7 @@ foreach(source docs/man/velmora2000.1 docs/man/velmora-jukebox.1 docs/man/velmor
 endforeach()
 add_custom_target(velmora_packed_docs ALL DEPENDS ${VELMORA_PACKED_FILES})
 install(FILES ${VELMORA_PACKED}/velmora2000.1.gz ${VELMORA_PACKED}/velmora-jukebox.1.gz
-              ${VELMORA_PACKED}/velmora-idle.1.gz
+              ${VELMORA_PACKED}/velmora-idle.1.gz ${VELMORA_PACKED}/velmora-web.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${VELMORA_PACKED}/changelog.Debian.gz
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/velmora2000)
@@ -65,7 +69,8 @@ ordinary screen saver when the service stops answering.
 The package holds the board (velmora2000), which also runs as an
 XScreenSaver display mode, the service (velmora-jukebox), which plays
 built-in demo discs, an M3U playlist, or follows an MPD server, and
-velmora-idle, which shows the board when a Wayland or GNOME session is idle.")
+velmora-idle, which shows the board when a Wayland or GNOME session is idle,
+and velmora-web, which serves the board to every browser on the network.")
 set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

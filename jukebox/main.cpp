@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -24,6 +25,7 @@
 #include "serve/server.h"
 #include "serve/transcript.h"
 #include "stored_settings.h"
+#include "web_board.h"
 
 using namespace velmora::jukebox;
 
@@ -171,6 +173,16 @@ int main(int argc, char** argv) {
     if (options.help) {
         std::cout << usage();
         return 0;
+    }
+    // Started before anything else runs (no thread yet), ended when main returns.
+    std::optional<WebBoard> webBoard;
+    if (!options.web.empty()) {
+        try {
+            webBoard.emplace(options);
+        } catch (const std::exception& error) {
+            std::cerr << kName << ": " << error.what() << '\n';
+            return 2;
+        }
     }
 
     const ServerConfig config = serverConfig(options);

@@ -84,6 +84,8 @@ Options parseOptions(std::span<const std::string_view> args) {
             options.coverPathAs = value();
         else if (name == "--transcript")
             options.transcript = value();
+        else if (name == "--web")
+            options.web = value();
         else
             throw UsageError("unknown option '" + std::string(args[i]) + "'");
     }
@@ -126,6 +128,8 @@ media players, and tells every connected Velmora2000 board what is playing.
   --max-clients N     boards served at once (1 to 4096; default 64)
   --speed X           play X seconds per real second (0.01 to 1000000; default 1)
   --transcript FILE   write every line received and sent to FILE
+  --web [ADDRESS:]PORT  show the board to browsers too: starts velmora-web there
+                      (default address 127.0.0.1, this machine only)
   --help              show this text
 
 Stops on Ctrl+C or SIGTERM.

@@ -23,6 +23,7 @@ struct Options {
     double speed = 1.0;
     std::size_t maxClients = 64;
     std::string transcript;  // empty: none
+    std::string web;         // "[ADDRESS:]PORT" of velmora-web beside the service; empty: none
     bool help = false;
 };
 

@@ -24,7 +24,9 @@ for path in /usr/bin/velmora2000 /usr/bin/velmora-jukebox /usr/bin/velmora-idle 
     /usr/share/xscreensaver/config/velmora2000.xml /usr/share/applications/velmora2000.desktop \
     /usr/share/man/man1/velmora2000.1.gz /usr/share/man/man1/velmora-jukebox.1.gz \
     /usr/share/man/man1/velmora-idle.1.gz /usr/lib/systemd/user/velmora-idle.service \
-    /usr/lib/systemd/user/velmora-jukebox.service /usr/share/doc/velmora2000/copyright; do
+    /usr/lib/systemd/user/velmora-jukebox.service /usr/share/doc/velmora2000/copyright \
+    /usr/bin/velmora-web /usr/share/man/man1/velmora-web.1.gz \
+    /usr/lib/systemd/user/velmora-web.service; do
     grep -qx "$path" "$work/contents" || fail "the package lacks $path"
 done
 

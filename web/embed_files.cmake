@@ -1,0 +1,23 @@
+# SPDX-License-Identifier: MIT
+# Writes OUTPUT, a C++ source that holds each of FILES (separated by commas) as bytes, looked up
+# by its name.
+string(REPLACE "," ";" FILES "${FILES}")
+set(body "// SPDX-License-Identifier: MIT\n// Generated from web/page by embed_files.cmake.\n")
+string(APPEND body "#include \"server/page_files.h\"\n\nnamespace velmora::web {\nnamespace {\n")
+set(table "")
+set(index 0)
+foreach(file ${FILES})
+  get_filename_component(name ${file} NAME)
+  file(READ ${file} hex HEX)
+  string(LENGTH "${hex}" length)
+  math(EXPR size "${length} / 2")
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "'\\\\x\\1'," bytes "${hex}")
+  string(APPEND body "const char kFile${index}[] = {${bytes}};\n")
+  string(APPEND table "    {\"${name}\", std::string_view(kFile${index}, ${size})},\n")
+  math(EXPR index "${index} + 1")
+endforeach()
+string(APPEND body "}  // namespace\n\nstd::span<const PageFile> pageFiles() {\n")
+string(APPEND body "    static const PageFile kFiles[] = {\n${table}    };\n    return kFiles;\n}\n\n")
+string(APPEND body "}  // namespace velmora::web\n")
+file(WRITE ${OUTPUT}.new "${body}")
+file(COPY_FILE ${OUTPUT}.new ${OUTPUT} ONLY_IF_DIFFERENT)
