@@ -33,7 +33,7 @@ packages=(
   systemd curl  # the MPRIS tests drive players with busctl and wait for a web server with curl
   # velmora-web: Boost.Beast on Boost.Asio, Boost.JSON; its tests in real browsers through
   # WebDriver (Chromium, and WebKit: the engine of the tablets' Safari)
-  libboost-dev libboost-json1.81-dev chromium chromium-driver python3-selenium webkit2gtk-driver
+  libboost1.81-dev libboost-json1.81-dev chromium chromium-driver python3-selenium webkit2gtk-driver
   "$@"
 )
 

@@ -129,11 +129,6 @@ float WebPlatform::textWidth(const Font&, const std::string&) {
     return 0;
 }
 
-// Nobody is there to close a box: it goes to the log instead.
-void WebPlatform::messageBox(const std::string& text, const std::string& caption) {
-    std::cerr << "velmora-web: " << caption << ": " << text << std::endl;
-}
-
 void WebPlatform::post(std::function<void()> task) {
     asio::post(io_, std::move(task));
 }

@@ -35,7 +35,6 @@ class WebPlatform final : public platform::Ui,
     TwipSize screenSize() override;
     PixelRect desktopRect() override;
     float textWidth(const Font& font, const std::string& text) override;
-    void messageBox(const std::string& text, const std::string& caption) override;
     void post(std::function<void()> task) override;
     void quit() override;
     void reportFatal(const std::string& caption, const std::string& text) override;
