@@ -3,8 +3,8 @@
 # A packager's build: out of tree, Release, no preset (so warnings are not errors), with GCC and
 # with Clang; each must compile without a warning in our own sources (src/, common/, jukebox/, web/,
 # tools/, tests/, bench/, fuzz/; a system header's warning is not ours) and pass its unit tests.
-# Every file is compiled again, so that each warning is seen; a compiler launcher (CMAKE_CXX_COMPILER_LAUNCHER=ccache)
-# makes that quick.
+# Every file is compiled again, so that each warning is seen; a compiler launcher
+# (CMAKE_CXX_COMPILER_LAUNCHER=ccache) makes that quick.
 #   scripts/plain-builds.sh [gcc|clang]...   (default: both)
 set -euo pipefail
 cd "$(dirname "$0")/.."
