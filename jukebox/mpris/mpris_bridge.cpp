@@ -271,7 +271,7 @@ void MprisBridge::findNext(const std::string& owner) {
     player.nextId = id;
     player.nextPending = true;
     after(owner, player.nextTimer, config_.nextWait, known);
-    call({owner, kPath, kTrackList, "GetTracksMetadata", "ao", {Value::Array{id}}},
+    call({owner, kPath, kTrackList, "GetTracksMetadata", "ao", {Value(Value::Array{id})}},
          [this, owner, asked, known](const Message& reply) {
              const auto it = players_.find(owner);
              if (it == players_.end() || it->second.nextAsked != asked) return;

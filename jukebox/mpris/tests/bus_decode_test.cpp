@@ -57,7 +57,7 @@ TEST(MprisBusDecode, WhatPlayersSendComesBackAsSent) {
         Value::Array{"vlc:time", std::uint64_t(30)},
         Value::Array{"xesam:userRating", 0.5},
         Value::Array{"vlc:nowplaying", true},
-        Value::Array{"nested", Value::Array{Value::Array{"a", Value::Array{}}}},
+        Value::Array{"nested", Value::Array{Value(Value::Array{"a", Value::Array{}})}},
     };
     const auto values = decoded([&](sd_bus_message* m) {
         int error = sd_bus_message_append_basic(m, 's', "org.mpris.MediaPlayer2.Player");

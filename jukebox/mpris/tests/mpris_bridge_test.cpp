@@ -127,9 +127,9 @@ class Desktop {
 // A VLC with a track list of three: /1 plays, its Next Up is /2.
 void vlcPlaysTheFirst(Desktop& desktop) {
     desktop.appear(":1.7", "org.mpris.MediaPlayer2.vlc", playing(track("/1", "Paper Boats")), true);
-    desktop.bus().answer("Get Tracks", reply({Value::Array{"/1", "/2", "/3"}}), ":1.7");
+    desktop.bus().answer("Get Tracks", reply({Value(Value::Array{"/1", "/2", "/3"})}), ":1.7");
     desktop.bus().answer("GetTracksMetadata",
-                         reply({Value::Array{dictValue(track("/2", "Copper Wire"))}}));
+                         reply({Value(Value::Array{dictValue(track("/2", "Copper Wire"))})}));
     desktop.board.seen.clear();
 }
 
@@ -261,7 +261,7 @@ TEST(MprisBridgeNextUp, OnePlayingPerTrackWithItsNextUp) {
     };
     const Case cases[] = {
         {"the next entry's tags",
-         reply({Value::Array{dictValue(track("/3", "Undertow"))}}),
+         reply({Value(Value::Array{dictValue(track("/3", "Undertow"))})}),
          {"Copper Wire>Undertow"}},
         {"an error: no Next Up, the track all the same",
          errorReply("org.freedesktop.DBus.Error.UnknownMethod"),
@@ -314,7 +314,7 @@ TEST(MprisBridgeStops, AStopBetweenTwoTracksIsNotShownARealOneIs) {
         vlcPlaysTheFirst(desktop);
         for (const Dict& properties : each.said) desktop.changed(":1.7", properties);
         desktop.bus().answer("GetTracksMetadata",
-                             reply({Value::Array{dictValue(track("/3", "Undertow"))}}));
+                             reply({Value(Value::Array{dictValue(track("/3", "Undertow"))})}));
         desktop.runUntil([&] { return !desktop.board.seen.empty(); });
         EXPECT_EQ(desktop.board.seen, each.seen);
     }
@@ -383,7 +383,7 @@ TEST(MprisBridgeBus, ALostBusIsOpenedAgainWhileTheBoardsWait) {
     ASSERT_TRUE(desktop.runUntil([&] { return desktop.connects >= 4; }));
     ASSERT_TRUE(desktop.bus().waits("ListNames")) << "the new bus is not listened to";
     EXPECT_EQ(desktop.bus().matches.size(), 4u);
-    desktop.bus().answer("ListNames", reply({Value::Array{"org.mpris.MediaPlayer2.mpv"}}));
+    desktop.bus().answer("ListNames", reply({Value(Value::Array{"org.mpris.MediaPlayer2.mpv"})}));
     desktop.bus().answer("GetNameOwner", reply({":1.9"}));
     desktop.bus().answer("GetAll", reply({dictValue(playing(track("/1", "Paper Boats")))}));
     EXPECT_EQ(desktop.board.seen, (std::vector<std::string>{"-", "Paper Boats>"}));
@@ -404,7 +404,7 @@ TEST(MprisBridgeFlood, TheSameNewsOverAndOverIsToldOnce) {
         desktop.changed(":1.7", playing(track("/1", "Paper Boats")));
         desktop.bus().signal("Seeked", reply({std::int64_t(0)}, ":1.7"));
         desktop.bus().signal("TrackList", reply({}, ":1.7"));
-        desktop.bus().answer("Get Tracks", reply({Value::Array{"/1", "/2", "/3"}}));
+        desktop.bus().answer("Get Tracks", reply({Value(Value::Array{"/1", "/2", "/3"})}));
     }
     EXPECT_TRUE(desktop.board.seen.empty());
     EXPECT_EQ(desktop.bus().calls - calls, 10000u) << "only the track list it was told changed";
