@@ -296,9 +296,10 @@ void MprisBridge::readPosition(const std::string& owner) {
 void MprisBridge::takePosition(const std::string& owner, const Message& message, bool seeked) {
     const auto it = players_.find(owner);
     const Value* value = message.argument(0);
-    const auto position = value ? integerOf(*value) : std::nullopt;
+    std::optional<std::int64_t> position;
+    if (value) position = integerOf(*value);
     if (it == players_.end() || !position) return;
-    const std::chrono::microseconds at(*position);
+    const std::chrono::microseconds at(position.value_or(0));
     if (seeked)
         it->second.clock.seeked(at, Clock::now());
     else

@@ -33,7 +33,7 @@ std::string gif(unsigned width, unsigned height, const std::string& rest) {
 }
 // A GIF image: its left, top, width and height.
 std::string image(unsigned left, unsigned top, unsigned width, unsigned height) {
-    return "\x2C" + le16(left) + le16(top) + le16(width) + le16(height) + std::string(1, '\0');
+    return std::string("\x2C") + le16(left) + le16(top) + le16(width) + le16(height) + std::string(1, '\0');
 }
 std::string png(unsigned width, unsigned height) {
     return "\x89PNG\r\n\x1A\n" + be32(13) + "IHDR" + be32(width) + be32(height) + "\x08\x06";
@@ -42,7 +42,7 @@ std::string segment(unsigned char marker, const std::string& data) {
     return std::string{'\xFF', char(marker)} + be16(unsigned(data.size()) + 2) + data;
 }
 std::string frame(unsigned char marker, unsigned width, unsigned height) {
-    return segment(marker, "\x08" + be16(height) + be16(width) + "\x03");
+    return segment(marker, std::string("\x08") + be16(height) + be16(width) + "\x03");
 }
 const std::string soi = "\xFF\xD8";
 
