@@ -2,18 +2,19 @@
 # SPDX-License-Identifier: MIT
 # The board as a kiosk under a real, headless cage, following the demo jukebox service: it covers
 # the output with the board (mostly black, light text centred at the top, the jukebox's track), a
-# stored background colour reaches every edge of a portrait output, a signal ends it with its
-# shutdown lines and cage with it, and so does a crash: the unit then starts both again.
-# With VELMORA_E2E_KEEP=1 the screenshots stay in the folder the script names.
-#   kiosk_cage.sh BOARD JUKEBOX
+# stored background colour reaches every edge of a portrait output, the unit's stop command ends
+# the board with its shutdown lines and cage with status 0, and a crash of the board ends cage
+# too: the unit then starts both again. With VELMORA_E2E_KEEP=1 the screenshots stay in the
+# folder the script names.
+#   kiosk_cage.sh BOARD JUKEBOX UNIT_FILE
 set -euo pipefail
-board=$(realpath "$1") jukebox=$(realpath "$2")
+board=$(realpath "$1") jukebox=$(realpath "$2") unit=$(realpath "$3")
 here=$(cd "$(dirname "$0")" && pwd)
 
 # cage refuses to run as root.
 source "$here/user_session.sh"
 source "$here/wait_for.sh"
-run_from_copies "$board" "$jukebox"
+run_from_copies "$board" "$jukebox" "$unit"
 start_session "$jukebox"
 
 # cage 0.1.4 hands a full-screen client's buffer straight to the output, which screencopy on the
@@ -94,12 +95,16 @@ for strip in 720x1+0+0 720x1+0+1279 1x1280+0+0 1x1280+719+0; do
         fail "edge $strip is $r $g $b (sd $sd), not the board's background (portrait.png)"
 done
 
-# A signal: the board says goodbye to the service and ends, and cage with it.
-kill -TERM "$(kiosk_board)"
+# "systemctl stop", as the unit does it (its ExecStop, "$$" being "$" to systemd): the board says
+# goodbye to the service and ends, and cage with it, cleanly.
+stop=$(sed -nE 's/^ExecStop=-?//p' "$unit" | sed 's/\$\$/$/g')
+[ -n "$stop" ] || fail "the unit has no ExecStop"
+env MAINPID="$cage_pid" bash -c "$stop" || fail "the unit's ExecStop failed"
+kill -0 "$cage_pid" 2>/dev/null && fail "cage still runs after the unit's ExecStop"
 cage_ends
-[ "$cage_status" = 0 ] || fail "cage ended with $cage_status after SIGTERM to its board"
+[ "$cage_status" = 0 ] || fail "cage ended with $cage_status after the unit's ExecStop"
 until_true 10 eval '[ "$(shutdown_lines)" = $((closed_before + 1)) ]' ||
-    fail "no shutdown lines from the board after SIGTERM"
+    fail "no shutdown lines from the board after the unit's ExecStop"
 
 echo "kiosk_cage: black share $black, top texts ${tw}x$th+$tx+$ty (centre ${centre_off} px off)"
 echo "kiosk_cage: 1 passed, 0 failed"
