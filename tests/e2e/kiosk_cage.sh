@@ -84,16 +84,19 @@ rm -f "$XDG_RUNTIME_DIR"/wayland-*
 closed_before=$(shutdown_lines)
 start_kiosk portrait -r
 until_true 20 eval '[ "$(transcript_lines "< VELMORA-LINK")" = 2 ]' || fail "the second board did not connect"
-sleep 1.5
-until_true 10 grim "$work/portrait.png" || fail "no portrait screenshot"
-[ "$(size "$work/portrait.png")" = "720 1280" ] || fail "the portrait is $(size "$work/portrait.png")"
-# #600030 is (0.376, 0, 0.188); every edge has it and nothing else.
-for strip in 720x1+0+0 720x1+0+1279 1x1280+0+0 1x1280+719+0; do
-    read -r r g b sd <<<"$(edge "$work/portrait.png" "$strip")"
-    awk -v r="$r" -v g="$g" -v b="$b" -v sd="$sd" \
-        'BEGIN { exit !(r > 0.36 && r < 0.39 && g < 0.01 && b > 0.17 && b < 0.2 && sd < 0.005) }' ||
-        fail "edge $strip is $r $g $b (sd $sd), not the board's background (portrait.png)"
-done
+# #600030 is (0.376, 0, 0.188): every edge has it and nothing else.
+edges_covered() {
+    grim "$work/portrait.png" || return 1
+    [ "$(size "$work/portrait.png")" = "720 1280" ] || return 1
+    local strip r g b sd
+    for strip in 720x1+0+0 720x1+0+1279 1x1280+0+0 1x1280+719+0; do
+        read -r r g b sd <<<"$(edge "$work/portrait.png" "$strip")"
+        awk -v r="$r" -v g="$g" -v b="$b" -v sd="$sd" \
+            'BEGIN { exit !(r > 0.36 && r < 0.39 && g < 0.01 && b > 0.17 && b < 0.2 && sd < 0.005) }' ||
+            { echo "edge $strip is $r $g $b (sd $sd)"; return 1; }
+    done
+}
+until_true 10 edges_covered || fail "the portrait output is not covered: $(edges_covered) (portrait.png)"
 
 # "systemctl stop", as the unit does it (its ExecStop, "$$" being "$" to systemd): the board says
 # goodbye to the service and ends, and cage with it, cleanly.
