@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# The board as a kiosk under a real, headless cage, following the demo jukebox service: it covers
-# the output with the board (mostly black, light text centred at the top, the jukebox's track), a
-# stored background colour reaches every edge of a portrait output, the unit's stop command ends
-# the board with its shutdown lines and cage with status 0, and a crash of the board ends cage
-# too: the unit then starts both again. With VELMORA_E2E_KEEP=1 the screenshots stay in the
-# folder the script names.
+# The board as a kiosk under a real, headless cage, following the demo jukebox service: once the
+# service has sent its track, the output shows the board (mostly black, light text centred at the
+# top), a stored background colour reaches every edge of a portrait output, the unit's stop
+# command ends the board with its shutdown lines and cage with status 0, and a crash of the board
+# ends cage too: the unit then starts both again. With VELMORA_E2E_KEEP=1 the screenshots stay in
+# the folder the script names.
 #   kiosk_cage.sh BOARD JUKEBOX UNIT_FILE
 set -euo pipefail
 board=$(realpath "$1") jukebox=$(realpath "$2") unit=$(realpath "$3")
