@@ -21,12 +21,15 @@ install(FILES ${VELMORA_PACKAGING_DIR}/velmora-jukebox.service
               ${VELMORA_PACKAGING_DIR}/velmora-idle.service
               ${VELMORA_PACKAGING_DIR}/velmora-web.service
         DESTINATION lib/systemd/user)
+# A system unit, disabled until the administrator enables it: the board on the box's own screen.
+install(FILES ${VELMORA_PACKAGING_DIR}/velmora-kiosk.service DESTINATION lib/systemd/system)
 install(FILES ${VELMORA_PACKAGING_DIR}/copyright ${CMAKE_CURRENT_SOURCE_DIR}/docs/linux.md
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/velmora2000)
-install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/docs/web.md
+install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/docs/web.md ${CMAKE_CURRENT_SOURCE_DIR}/docs/kiosk.md
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/velmora2000)
 install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/docs/screenshots/xscreensaver-1024x768.png
               ${CMAKE_CURRENT_SOURCE_DIR}/docs/screenshots/xscreensaver-preview-400x300.png
+              ${CMAKE_CURRENT_SOURCE_DIR}/docs/screenshots/kiosk-cage-1280x720.png
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/velmora2000/screenshots)
 
 # Manual pages and the changelog, compressed the way Debian keeps them (no name or time in the
@@ -82,7 +85,8 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation")
 # their glyphs from the CJK font through the system's font fallback; velmora-jukebox --mpris loads
 # libcurl for covers over HTTP, from the version with every option it sets (CURLOPT_PROTOCOLS_STR).
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, fonts-noto-cjk, libcurl4 (>= 7.85.0)")
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver, mpd")
+# cage runs the board as a kiosk (velmora-kiosk.service), which few desktops want.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver, mpd, cage")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 include(CPack)

@@ -28,6 +28,7 @@ packages=(
   # velmora-idle under real compositors: headless sway, mutter and KWin, screenshots, keys (wtype;
   # mutter's remote desktop through python3-dbus), the board on Qt's Wayland platform
   sway grim wtype mutter kwin-wayland qt6-wayland python3-dbus
+  cage  # the board as a kiosk: under headless cage in its test, and its unit on a box
   # velmora-jukebox --mpris: sd-bus, libcurl for covers over HTTP; desktop players for its tests
   libsystemd-dev libcurl4-openssl-dev mpv mpv-mpris vlc-bin vlc-plugin-base
   systemd curl  # the MPRIS tests drive players with busctl and wait for a web server with curl

@@ -2,6 +2,7 @@
 #include "shell/main_window.h"
 
 #include <cctype>
+#include <string_view>
 
 #include "display/board_design.h"
 #include "display/board_scaling.h"
@@ -18,6 +19,11 @@ std::string runModeOf(const std::string& commandLine) {
     for (char& c : mode)
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     return mode;
+}
+
+bool isKioskCommand(const std::string& commandLine) {
+    const std::string_view line = velmora::trimSpaces(commandLine);
+    return line.substr(0, line.find(' ')) == "--kiosk";
 }
 
 MainWindow::MainWindow(platform::Services& services, link::LinkFactory& links, Hooks hooks)
@@ -64,8 +70,10 @@ void MainWindow::startUp() {
     }
     b.keepResult(services_.system.showCursor(false));
 
-    const std::string runMode = runModeOf(services_.system.commandLine());
-    if (runMode == "/S") {
+    const std::string commandLine = services_.system.commandLine();
+    const std::string runMode = runModeOf(commandLine);
+    kiosk_ = isKioskCommand(commandLine);
+    if (runMode == "/S" || kiosk_) {
         const PixelRect desktop = services_.ui.desktopRect();
         services_.system.setScreenSaverActive(false);
         window_->placeTopmost(0, 0, desktop.right, desktop.bottom);
@@ -98,13 +106,14 @@ void MainWindow::hostResized() {
     });
 }
 
+// A kiosk's screen has nobody to dismiss it for: a touch or a mouse there is a passer-by.
 void MainWindow::mouseDown(int, int, float, float) {
-    if (hosted_) return;
+    if (hosted_ || kiosk_) return;
     guarded([this] { unload(); });
 }
 
 void MainWindow::mouseMove(int, int, float x, float y) {
-    if (hosted_) return;
+    if (hosted_ || kiosk_) return;
     guarded([&] {
         if (anchorX_ == 0.0f && anchorY_ == 0.0f) {
             anchorX_ = x;

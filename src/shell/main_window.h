@@ -10,8 +10,8 @@
 #include "board/echo_watch.h"
 #include "board/message_handler.h"
 #include "link/link_control.h"
-#include "velmora/lifetime.h"
 #include "platform/services.h"
+#include "velmora/lifetime.h"
 
 namespace velmora::shell {
 
@@ -64,11 +64,15 @@ class MainWindow final : public platform::WindowEvents {
     bool handling_ = false;  // a handler of this window is on the stack
     bool releasePending_ = false;
     bool hosted_ = false;  // drawn inside a screen-saver host's window
+    bool kiosk_ = false;   // always on show: the mouse and touch end nothing
     velmora::Liveness
         liveness_;  // last, so it goes first: a posted task never sees a half-gone window
 };
 
 // The mode the command line selects: its first two characters, trimmed and upper-cased.
 std::string runModeOf(const std::string& commandLine);
+// "--kiosk" as the command line's first word: the board as in "/S", always on a box's own screen,
+// ended only by a signal or the compositor closing it.
+bool isKioskCommand(const std::string& commandLine);
 
 }  // namespace velmora::shell

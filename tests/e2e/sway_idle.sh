@@ -3,10 +3,11 @@
 # velmora-idle under a real, headless sway with the real board and jukebox service: two idle
 # seconds start one full-screen board showing the jukebox's track, a pointer move ends it with its
 # shutdown lines, idle starts exactly one board again, and a key press ends it through
-# velmora-idle. Prints, per round, the ms from the idle threshold reached (two seconds after the
-# last move) to the artist drawn and from the move to the board gone (VELMORA_SWAY_RUNS rounds, 1
-# unless set). With VELMORA_SWAY_WAIT_S set, it then also measures velmora-idle waiting that
-# long: CPU ticks and resident memory.
+# velmora-idle; the board with "--kiosk" stays under the same pointer moves. Prints, per round,
+# the ms from the idle threshold reached (two seconds after the last move) to the artist drawn and
+# from the move to the board gone (VELMORA_SWAY_RUNS rounds, 1 unless set). With
+# VELMORA_SWAY_WAIT_S set, it then also measures velmora-idle waiting that long: CPU ticks and
+# resident memory.
 #   sway_idle.sh BOARD JUKEBOX IDLE VIRTUAL-POINTER
 set -euo pipefail
 board=$(realpath "$1") jukebox=$(realpath "$2") idle=$(realpath "$3") pointer=$(realpath "$4")
@@ -118,6 +119,18 @@ until_true 2 boards_are 0 && fail "the first position seen ended the board"
 until_true 10 boards_are 0 || fail "a real move did not end the board"
 wait "$by_hand" || fail "the board started by hand exited with $?"
 until_true 10 all_closed || fail "no shutdown lines from the board started by hand"
+
+# "--kiosk": the same first position and real moves end nothing; a signal ends it with its goodbye.
+"$board" --kiosk >"$work/kiosk.log" 2>&1 &
+kiosk=$!
+pids+=($kiosk)
+until_true 10 full_screen || fail "the kiosk board is not full screen"
+"$pointer" 1280 1024 100 300 100 300 101 300 700 900 >/dev/null
+until_true 2 eval '! kill -0 "$kiosk"' && fail "a pointer move ended the kiosk board"
+full_screen || fail "the kiosk board left the screen after the pointer moves"
+kill -TERM "$kiosk"
+wait "$kiosk" || fail "the kiosk board exited with $? after SIGTERM"
+until_true 10 all_closed || fail "no shutdown lines from the kiosk board"
 
 # velmora-idle waiting, the desktop in use: user + system ticks of /proc/PID/stat, VmRSS.
 if [ -n "${VELMORA_SWAY_WAIT_S:-}" ]; then

@@ -90,6 +90,33 @@ TEST(StartUp, ScreenSaverModeShowsTheBoardTopmostAtTheDesktopSize) {
     EXPECT_FALSE(h.platform.quitCalled);
 }
 
+TEST(RunMode, KioskIsTheFirstWordOfTheCommandLine) {
+    struct Case {
+        const char* line;
+        bool kiosk;
+    } cases[] = {
+        {"--kiosk", true},     {"  --kiosk  ", true}, {"--kiosk --anything", true},
+        {"--kiosker", false},  {"--KIOSK", false},    {"-kiosk", false},
+        {"/S --kiosk", false}, {"--kiosk\t", false},  {"", false},
+        {"--", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(shell::isKioskCommand(c.line), c.kiosk) << "[" << c.line << "]";
+}
+
+TEST(StartUp, KioskModeShowsTheBoardAsTheScreenSaverModeDoes) {
+    for (const char* line : {"--kiosk", " --kiosk extra"}) {
+        Harness kiosk(line);
+        Harness saver("/S");
+        EXPECT_EQ(shellCalls(kiosk.platform), shellCalls(saver.platform)) << line;
+        EXPECT_EQ(kiosk.platform.cursorCounter, -2) << line;
+        EXPECT_FALSE(kiosk.platform.screenSaverActive) << line;
+        ASSERT_NE(kiosk.platform.window("Velmora"), nullptr) << line;
+        EXPECT_TRUE(kiosk.platform.window("Velmora")->shown) << line;
+        EXPECT_EQ(kiosk.platform.window("SettingsForm"), nullptr) << line;
+    }
+}
+
 TEST(StartUp, DesktopSizeIsTakenFromItsRightAndBottomEdges) {
     FakePlatform p;
     p.desktop = PixelRect{-100, -50, 1920, 1080};
@@ -268,6 +295,29 @@ TEST(Dismissal, MouseMovesCompareWithTheFirstRecordedPosition) {
         EXPECT_EQ(h.platform.quitCalled, c.ends) << c.name;
         EXPECT_EQ(h.platform.calls("LinkClose").size(), c.ends ? 2u : 0u) << c.name;
     }
+}
+
+TEST(Dismissal, InKioskModeNoMouseOrTouchEndsTheBoardButACloseDoes) {
+    Harness h("--kiosk");
+    ASSERT_NE(h.platform.window("Velmora"), nullptr);
+    auto& board = h.platform.window("Velmora")->events;
+    for (auto [x, y] :
+         {std::pair{500.0f, 700.0f}, {515.0f, 700.0f}, {0.0f, 0.0f}, {9000.0f, 15.0f}})
+        board.mouseMove(0, 0, x, y);
+    for (int button : {1, 2, 4}) board.mouseDown(button, 0, 4000, 3000);
+    h.platform.runPosted();
+    EXPECT_FALSE(h.platform.quitCalled);
+    EXPECT_TRUE(h.platform.calls("LinkClose").empty());
+    EXPECT_EQ(h.platform.cursorCounter, -2);
+
+    h.platform.log.clear();
+    board.closeRequested();  // a signal, or the compositor closing the window
+    h.platform.runPosted();
+    EXPECT_EQ(
+        shellCalls(h.platform),
+        concat({kShutDownLinks,
+                {"ShowCursor(TRUE)", "SystemParametersInfo(SPI_SETSCREENSAVEACTIVE,1)", "Quit"}}));
+    EXPECT_TRUE(h.platform.windows.empty());
 }
 
 TEST(Dismissal, CloseByTheDesktopRunsTheSameSequenceOnce) {
