@@ -166,7 +166,8 @@ void MprisBridge::busLost(std::size_t bus, const std::string& why) {
     tick_.restart();
     link.reconnect.expires_after(link.reconnectWait);
     link.reconnect.async_wait([this, bus](const std::error_code& error) {
-        if (!error && connect(bus)) subscribe(bus);
+        // Before start, start listens to it with the others.
+        if (!error && connect(bus) && listener_) subscribe(bus);
     });
     link.reconnectWait = std::min(link.reconnectWait * 2, config_.lastRetry);
 }
