@@ -126,24 +126,41 @@ int followMpris(const Options& options, const ServerConfig& config) {
     bridgeConfig.player = *options.mpris;
     bridgeConfig.coverFolder = coverFolder(options);
     bridgeConfig.coverPrefix = options.coverPathAs;
+    // The system bus first (receivers run as services: AirPlay, Spotify Connect), then the session
+    // bus where there is one: a service started outside a session has none to look for.
+    const bool session = mpris::sessionBusNamed(std::getenv("DBUS_SESSION_BUS_ADDRESS"),
+                                                std::getenv("XDG_RUNTIME_DIR"));
+    std::vector<mpris::BusKind> kinds{mpris::BusKind::System};
+    if (session) kinds.push_back(mpris::BusKind::Session);
     try {
         const std::unique_ptr<Transcript> transcript = openTranscript(options);
         asio::io_context io;
-        // A session bus that goes away is opened again: the boards see nothing playing meanwhile.
-        mpris::MprisBridge bridge(io, bridgeConfig, logLine, [&io](mpris::MessageBus::Lost lost) {
-            return std::make_unique<mpris::Bus>(io, std::move(lost));
-        });
+        std::vector<mpris::BusToFollow> buses;
+        std::string where;
+        for (const mpris::BusKind kind : kinds) {
+            // A bus that goes away is opened again: meanwhile its players are not shown.
+            buses.push_back({kind, [&io, kind](mpris::MessageBus::Lost lost) {
+                                 return std::make_unique<mpris::Bus>(io, kind, std::move(lost));
+                             }});
+            where += std::string(where.empty() ? " on the " : " and the ") + mpris::busName(kind);
+        }
+        mpris::MprisBridge bridge(io, bridgeConfig, logLine, std::move(buses));
         Server server(io, bridge, config, transcript.get());
         std::cout << kName << ": listening on " << describe(server.endpoint()) << ", following "
-                  << (bridgeConfig.player.empty() ? "the desktop's players"
+                  << (bridgeConfig.player.empty() ? "the players"
                                                   : "org.mpris.MediaPlayer2." + bridgeConfig.player)
-                  << std::endl;
+                  << where << std::endl;
         bridge.start(server);
         serve(io, server, &bridge);
         return 0;
-    } catch (const mpris::NoSessionBus& error) {
-        std::cerr << kName << ": --mpris follows the players on your desktop session's bus, and "
-                  << error.what() << " (DBUS_SESSION_BUS_ADDRESS is not set or names no bus)\n";
+    } catch (const mpris::NoBus& error) {
+        std::cerr << kName
+                  << ": --mpris follows players on the system bus and the session bus, and "
+                  << error.what()
+                  << (session ? ""
+                              : ", no session bus (DBUS_SESSION_BUS_ADDRESS is not set and "
+                                "$XDG_RUNTIME_DIR/bus is not there)")
+                  << '\n';
         return 2;
     } catch (const std::exception& error) {
         std::cerr << kName << ": " << error.what() << '\n';
@@ -153,8 +170,8 @@ int followMpris(const Options& options, const ServerConfig& config) {
     (void)options;
     (void)config;
     std::cerr << kName
-              << ": --mpris follows the media players of a Linux desktop (MPRIS on its "
-                 "session bus); there is none here\n";
+              << ": --mpris follows media players on Linux (MPRIS on the session and system "
+                 "buses); there is none here\n";
     return 2;
 #endif
 }

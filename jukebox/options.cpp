@@ -108,8 +108,8 @@ std::string usage() {
     return R"(Usage: velmora-jukebox (--demo | --playlist FILE.m3u | --mpd [HOST[:PORT]] |
                        --mpris [PLAYER]) [options]
 
-Plays a jukebox's playlist in real time, or follows an MPD server or the desktop's
-media players, and tells every connected Velmora2000 board what is playing.
+Plays a jukebox's playlist in real time, or follows an MPD server or media players
+(MPRIS), and tells every connected Velmora2000 board what is playing.
 
   --demo              play the built-in discs, with generated covers
   --playlist FILE     play an M3U playlist (#EXTINF length and "Artist - Title",
@@ -118,8 +118,9 @@ media players, and tells every connected Velmora2000 board what is playing.
                       socket path; without ADDRESS, the one the Windows installer
                       stored, else MPD_HOST and MPD_PORT as MPD's clients read them,
                       else localhost:6600
-  --mpris [PLAYER]    follow the desktop's media players (MPRIS, Linux): the one that
-                      plays; with PLAYER only org.mpris.MediaPlayer2.PLAYER (e.g. vlc)
+  --mpris [PLAYER]    follow media players (MPRIS, Linux) on the system bus (AirPlay,
+                      Spotify Connect) and the session bus: the one that plays; with
+                      PLAYER only org.mpris.MediaPlayer2.PLAYER (e.g. vlc)
   --cover-dir DIR     write covers into DIR (default: the user's cache folder)
   --cover-path-as P   send boards P + the cover's file name instead of its path here
                       (for a folder that other machines open as P, e.g. \\pc\covers\)

@@ -32,6 +32,7 @@ packages=(
   # velmora-jukebox --mpris: sd-bus, libcurl for covers over HTTP; desktop players for its tests
   libsystemd-dev libcurl4-openssl-dev mpv mpv-mpris vlc-bin vlc-plugin-base
   systemd curl  # the MPRIS tests drive players with busctl and wait for a web server with curl
+  shairport-sync  # AirPlay: publishes what it receives through MPRIS on the system bus
   # velmora-web: Boost.Beast on Boost.Asio, Boost.JSON; its tests in real browsers through
   # WebDriver (Chromium, and WebKit: the engine of the tablets' Safari)
   libboost1.81-dev libboost-json1.81-dev chromium chromium-driver python3-selenium webkit2gtk-driver

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 
 #include <systemd/sd-bus.h>
@@ -169,6 +170,17 @@ std::uint64_t monotonicMicros() {
 
 }  // namespace
 
+const char* busName(BusKind kind) {
+    return kind == BusKind::System ? "system bus" : "session bus";
+}
+
+bool sessionBusNamed(const char* address, const char* runtimeDir) {
+    if (address && *address) return true;
+    std::error_code error;
+    return runtimeDir && *runtimeDir &&
+           std::filesystem::exists(std::filesystem::path(runtimeDir) / "bus", error);
+}
+
 const Value* Message::argument(std::size_t index) const {
     return failed() || index >= arguments.size() ? nullptr : &arguments[index];
 }
@@ -197,14 +209,16 @@ std::optional<std::vector<Value>> decodeArguments(sd_bus_message* message,
     return arguments;
 }
 
-Bus::Bus(asio::io_context& io, Lost lost)
-    : io_(io), lost_(std::move(lost)), socket_(io), timer_(io) {
-    if (const int error = sd_bus_open_user(&bus_); error < 0)
-        throw NoSessionBus(std::string("no session bus: ") + std::strerror(-error));
+Bus::Bus(asio::io_context& io, BusKind kind, Lost lost)
+    : io_(io), kind_(kind), lost_(std::move(lost)), socket_(io), timer_(io) {
+    const std::string none = std::string("no ") + busName(kind_) + ": ";
+    const int error =
+        kind_ == BusKind::System ? sd_bus_open_system(&bus_) : sd_bus_open_user(&bus_);
+    if (error < 0) throw NoBus(none + std::strerror(-error));
     const int fd = sd_bus_get_fd(bus_);
     if (fd < 0) {
         sd_bus_flush_close_unref(bus_);
-        throw NoSessionBus(std::string("no session bus: ") + std::strerror(-fd));
+        throw NoBus(none + std::strerror(-fd));
     }
     socket_.assign(fd);
     kick();
@@ -272,7 +286,7 @@ void Bus::pump() {
     pumping_ = false;
     if (processed < 0) {
         close();
-        lost_(std::string("the session bus went away: ") + std::strerror(-processed));
+        lost_(std::string("the ") + busName(kind_) + " went away: " + std::strerror(-processed));
         return;
     }
     // A peer that floods the bus gets a turn, not the loop: the rest after what else is due. It

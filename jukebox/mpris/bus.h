@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The bridge's view of a message bus, and the user's session bus behind it. The bridge calls
+// The bridge's view of a message bus, and the session and system buses behind it. The bridge calls
 // methods and hears signals as plain values: a message arrives whole, its arguments already read
 // (leniently, see value.h), so that the bridge's decisions can be tried with no bus at all.
 //
@@ -27,10 +27,23 @@ struct sd_bus_message;
 
 namespace velmora::jukebox::mpris {
 
-class NoSessionBus : public std::runtime_error {
+// A bus that cannot be opened.
+class NoBus : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
 };
+
+// The user's session bus (desktop players), or the machine's system bus (receivers such as
+// shairport-sync and spotifyd, run as services).
+enum class BusKind { Session, System };
+
+// "session bus" or "system bus", for what the service says.
+const char* busName(BusKind kind);
+
+// Whether a session bus is named for this process, as sd-bus looks for one: its address in
+// DBUS_SESSION_BUS_ADDRESS, or the socket $XDG_RUNTIME_DIR/bus. A service started outside a
+// session has neither.
+bool sessionBusNamed(const char* address, const char* runtimeDir);
 
 // A reply or a signal: who sent it, whether it is an error, and what it says.
 struct Message {
@@ -73,7 +86,7 @@ class MessageBus {
     virtual void close() = 0;
 };
 
-// Opens a bus, or throws NoSessionBus.
+// Opens a bus, or throws NoBus.
 using ConnectBus = std::function<std::unique_ptr<MessageBus>(MessageBus::Lost lost)>;
 
 // Bounds on what one message may decode to; past them the message reads as nothing.
@@ -90,14 +103,14 @@ struct DecodeLimits {
 std::optional<std::vector<Value>> decodeArguments(sd_bus_message* message,
                                                   const DecodeLimits& limits = {});
 
-// The user's session bus.
+// The session or the system bus (DBUS_SYSTEM_BUS_ADDRESS may name another than the machine's).
 class Bus final : public MessageBus {
   public:
     // How many messages one turn of the loop handles before the loop's other work has its turn.
     static constexpr int kMessagesPerTurn = 64;
 
-    // Connects to the session bus; throws NoSessionBus.
-    Bus(asio::io_context& io, Lost lost);
+    // Connects to the bus; throws NoBus.
+    Bus(asio::io_context& io, BusKind kind, Lost lost);
     ~Bus() override;
     Bus(const Bus&) = delete;
     Bus& operator=(const Bus&) = delete;
@@ -112,6 +125,7 @@ class Bus final : public MessageBus {
     void kick();
 
     asio::io_context& io_;
+    BusKind kind_;
     Lost lost_;
     sd_bus* bus_ = nullptr;
     asio::posix::stream_descriptor socket_;

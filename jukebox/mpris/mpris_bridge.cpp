@@ -32,17 +32,13 @@ bool mentions(const std::vector<std::string>& names, const std::string& name) {
 }  // namespace
 
 MprisBridge::MprisBridge(asio::io_context& io, MprisBridgeConfig config, Log log,
-                         ConnectBus connect)
+                         std::vector<BusToFollow> buses)
     : io_(io),
       config_(std::move(config)),
       log_(std::move(log)),
       covers_(
           io, CoverFolder(config_.coverFolder, config_.coverPrefix, config_.coverCacheBytes),
           [this] { refreshPictures(); }, log_),
-      connect_(std::move(connect)),
-      bus_(connect_([this](const std::string& why) { busLost(why); })),
-      reconnect_(io),
-      reconnectWait_(config_.firstRetry),
       tick_(
           io,
           [this]() -> std::optional<std::chrono::nanoseconds> {
@@ -51,7 +47,28 @@ MprisBridge::MprisBridge(asio::io_context& io, MprisBridgeConfig config, Log log
                   return std::nullopt;
               return player->clock.at(Clock::now());
           },
-          [this] { notify(); }) {}
+          [this] { notify(); }) {
+    links_.reserve(buses.size());
+    for (BusToFollow& each : buses) links_.emplace_back(io_, std::move(each), config_.firstRetry);
+    // Where no bus opens there is nothing to follow; where one does, the others are tried again.
+    std::vector<std::string> failures;
+    for (std::size_t bus = 0; bus < links_.size(); ++bus) {
+        try {
+            links_[bus].bus =
+                links_[bus].connect([this, bus](const std::string& why) { busLost(bus, why); });
+        } catch (const NoBus& error) {
+            failures.push_back(error.what());
+        }
+    }
+    if (failures.size() < links_.size()) {
+        for (std::size_t bus = 0, failed = 0; bus < links_.size(); ++bus)
+            if (!links_[bus].bus) busLost(bus, failures[failed++]);
+        return;
+    }
+    std::string why;
+    for (const std::string& failure : failures) why += (why.empty() ? "" : ", ") + failure;
+    throw NoBus(why.empty() ? "no bus to follow players on" : why);
+}
 
 MprisBridge::~MprisBridge() {
     stop();
@@ -59,7 +76,8 @@ MprisBridge::~MprisBridge() {
 
 void MprisBridge::start(NowPlayingListener& listener) {
     listener_ = &listener;
-    subscribe();
+    for (std::size_t bus = 0; bus < links_.size(); ++bus)
+        if (links_[bus].bus) subscribe(bus);
     notify();
 }
 
@@ -67,91 +85,107 @@ void MprisBridge::stop() {
     stopped_ = true;
     listener_ = nullptr;
     tick_.stop();
-    reconnect_.cancel();
     for (auto& [owner, player] : players_)
         for (Timer* timer :
              {&player.settleTimer, &player.stopTimer, &player.nextTimer, &player.coverTimer,
               &player.properties.timer, &player.interfaces.timer})
             if (*timer) (*timer)->cancel();
     covers_.stop();
-    if (bus_) bus_->close();
+    for (Link& link : links_) {
+        link.reconnect.cancel();
+        if (link.bus) link.bus->close();
+    }
 }
 
-void MprisBridge::call(Call call, MessageBus::Handler reply) {
-    if (bus_ && !stopped_) bus_->call(call, std::move(reply));
+void MprisBridge::call(std::size_t bus, Call call, MessageBus::Handler reply) {
+    if (links_[bus].bus && !stopped_) links_[bus].bus->call(call, std::move(reply));
 }
 
-void MprisBridge::subscribe() {
+void MprisBridge::subscribe(std::size_t bus) {
+    MessageBus& on = *links_[bus].bus;
     // The signals first: the bus daemon then reports every change after the names it lists.
-    bus_->match(
+    on.match(
         "type='signal',sender='org.freedesktop.DBus',interface='org.freedesktop.DBus',"
         "member='NameOwnerChanged',arg0namespace='org.mpris.MediaPlayer2'",
-        [this](const Message& message) {
+        [this, bus](const Message& message) {
             const auto name = message.text(0);
             const auto before = message.text(1);
             const auto after = message.text(2);
             if (!name || !before || !after) return;
-            if (!before->empty()) removeName(*before, *name);
-            if (!after->empty()) addName(*after, *name);
+            if (!before->empty()) removeName({bus, *before}, *name);
+            if (!after->empty()) addName({bus, *after}, *name);
         });
-    bus_->match(
+    on.match(
         "type='signal',interface='org.freedesktop.DBus.Properties',"
         "member='PropertiesChanged',path='/org/mpris/MediaPlayer2'",
-        [this](const Message& message) { onPropertiesChanged(message); });
-    bus_->match(
+        [this, bus](const Message& message) {
+            onPropertiesChanged({bus, message.sender}, message);
+        });
+    on.match(
         "type='signal',interface='org.mpris.MediaPlayer2.Player',member='Seeked',"
         "path='/org/mpris/MediaPlayer2'",
-        [this](const Message& message) { takePosition(message.sender, message, true); });
-    bus_->match(
+        [this, bus](const Message& message) {
+            takePosition({bus, message.sender}, message, true);
+        });
+    on.match(
         "type='signal',interface='org.mpris.MediaPlayer2.TrackList',"
         "path='/org/mpris/MediaPlayer2'",
-        [this](const Message& message) { onTrackListSignal(message); });
-    call({kDBus, kDBusPath, kDBus, "ListNames", "", {}}, [this](const Message& reply) {
+        [this, bus](const Message& message) {
+            onTrackListSignal({bus, message.sender});
+        });
+    call(bus, {kDBus, kDBusPath, kDBus, "ListNames", "", {}}, [this, bus](const Message& reply) {
+        Link& link = links_[bus];
+        const std::string named = std::string("the ") + busName(link.kind);
         const Value* names = reply.argument(0);
-        if (!names) return log_("the session bus did not list its names: " + reply.error);
+        if (!names) return log_(named + " did not list its names: " + reply.error);
         // The bus answers: a bus lost from now on is tried again from the first wait.
-        reconnectWait_ = config_.firstRetry;
-        if (busLost_) log_("the session bus is back");
-        busLost_ = false;
+        link.reconnectWait = config_.firstRetry;
+        if (link.lost) log_(named + " is back");
+        link.lost = false;
         for (const std::string& name : textsOf(*names)) {
             if (!wanted(name)) continue;
-            call({kDBus, kDBusPath, kDBus, "GetNameOwner", "s", {name}},
-                 [this, name](const Message& owner) {
+            call(bus, {kDBus, kDBusPath, kDBus, "GetNameOwner", "s", {name}},
+                 [this, bus, name](const Message& owner) {
                      // An error here is a player gone meanwhile, not a name.
-                     if (const auto unique = owner.text(0)) addName(*unique, name);
+                     if (const auto unique = owner.text(0)) addName({bus, *unique}, name);
                  });
         }
     });
 }
 
-void MprisBridge::busLost(const std::string& why) {
+void MprisBridge::busLost(std::size_t bus, const std::string& why) {
     // Called from inside the bus: it is replaced from the loop, later.
     if (stopped_) return;
-    if (!busLost_ || why != lastBusFailure_) log_(why + "; opening it again");
-    lastBusFailure_ = why;
-    busLost_ = true;
-    players_.clear();
+    Link& link = links_[bus];
+    if (!link.lost || why != link.lastFailure) log_(why + "; opening it again");
+    link.lastFailure = why;
+    link.lost = true;
+    // Only the players on that bus go: those on the others stay followed.
+    std::erase_if(players_, [bus](const auto& each) { return each.first.bus == bus; });
     notify();
     tick_.restart();
-    reconnect_.expires_after(reconnectWait_);
-    reconnect_.async_wait([this](const std::error_code& error) {
-        if (!error) connect();
+    link.reconnect.expires_after(link.reconnectWait);
+    link.reconnect.async_wait([this, bus](const std::error_code& error) {
+        // Before start, start listens to it with the others.
+        if (!error && connect(bus) && listener_) subscribe(bus);
     });
-    reconnectWait_ = std::min(reconnectWait_ * 2, config_.lastRetry);
+    link.reconnectWait = std::min(link.reconnectWait * 2, config_.lastRetry);
 }
 
-void MprisBridge::connect() {
-    if (stopped_) return;
-    bus_.reset();
+bool MprisBridge::connect(std::size_t bus) {
+    if (stopped_) return false;
+    Link& link = links_[bus];
+    link.bus.reset();
     try {
-        bus_ = connect_([this](const std::string& why) { busLost(why); });
-    } catch (const NoSessionBus& error) {
-        return busLost(error.what());
+        link.bus = link.connect([this, bus](const std::string& why) { busLost(bus, why); });
+    } catch (const NoBus& error) {
+        busLost(bus, error.what());
+        return false;
     }
-    subscribe();
+    return true;
 }
 
-void MprisBridge::after(const std::string& owner, Timer& timer, std::chrono::milliseconds wait,
+void MprisBridge::after(const Owner& owner, Timer& timer, std::chrono::milliseconds wait,
                         std::function<void(Player&)> then) {
     if (!timer) timer = std::make_shared<asio::steady_timer>(io_);
     timer->expires_after(wait);
@@ -162,8 +196,8 @@ void MprisBridge::after(const std::string& owner, Timer& timer, std::chrono::mil
     });
 }
 
-void MprisBridge::retry(const std::string& owner, Retry Player::*retry,
-                        void (MprisBridge::*read)(const std::string&)) {
+void MprisBridge::retry(const Owner& owner, Retry Player::*retry,
+                        void (MprisBridge::*read)(const Owner&)) {
     const auto it = players_.find(owner);
     if (it == players_.end()) return;
     Retry& again = it->second.*retry;
@@ -181,14 +215,14 @@ bool MprisBridge::wanted(const std::string& name) const {
     return config_.player.empty() ? !named : named;
 }
 
-void MprisBridge::addName(const std::string& owner, const std::string& name) {
+void MprisBridge::addName(const Owner& owner, const std::string& name) {
     if (!wanted(name) || stopped_) return;
     const auto [it, fresh] = players_.try_emplace(owner);
     it->second.names.insert(name);
     if (!fresh) return;
     readProperties(owner);
     readInterfaces(owner);
-    call({kDBus, kDBusPath, kDBus, "GetConnectionUnixProcessID", "s", {owner}},
+    call(owner.bus, {kDBus, kDBusPath, kDBus, "GetConnectionUnixProcessID", "s", {owner.name}},
          [this, owner](const Message& reply) {
              const auto it = players_.find(owner);
              const Value* process = reply.argument(0);
@@ -198,7 +232,7 @@ void MprisBridge::addName(const std::string& owner, const std::string& name) {
          });
 }
 
-void MprisBridge::removeName(const std::string& owner, const std::string& name) {
+void MprisBridge::removeName(const Owner& owner, const std::string& name) {
     const auto it = players_.find(owner);
     if (it == players_.end()) return;
     it->second.names.erase(name);
@@ -208,8 +242,8 @@ void MprisBridge::removeName(const std::string& owner, const std::string& name) 
     tick_.restart();
 }
 
-void MprisBridge::readProperties(const std::string& owner) {
-    call({owner, kPath, kProperties, "GetAll", "s", {kPlayer}},
+void MprisBridge::readProperties(const Owner& owner) {
+    call(owner.bus, {owner.name, kPath, kProperties, "GetAll", "s", {kPlayer}},
          [this, owner](const Message& reply) {
              const auto it = players_.find(owner);
              if (it == players_.end()) return;
@@ -223,9 +257,10 @@ void MprisBridge::readProperties(const std::string& owner) {
          });
 }
 
-void MprisBridge::readInterfaces(const std::string& owner) {
+void MprisBridge::readInterfaces(const Owner& owner) {
     // HasTrackList is not to be trusted (a player says false and has one): ask what it implements.
-    call({owner, kPath, "org.freedesktop.DBus.Introspectable", "Introspect", "", {}},
+    call(owner.bus,
+         {owner.name, kPath, "org.freedesktop.DBus.Introspectable", "Introspect", "", {}},
          [this, owner](const Message& reply) {
              const auto it = players_.find(owner);
              if (it == players_.end()) return;
@@ -238,8 +273,8 @@ void MprisBridge::readInterfaces(const std::string& owner) {
          });
 }
 
-void MprisBridge::loadTracks(const std::string& owner) {
-    call({owner, kPath, kProperties, "Get", "ss", {kTrackList, "Tracks"}},
+void MprisBridge::loadTracks(const Owner& owner) {
+    call(owner.bus, {owner.name, kPath, kProperties, "Get", "ss", {kTrackList, "Tracks"}},
          [this, owner](const Message& reply) {
              const Value* tracks = reply.argument(0);
              const auto it = players_.find(owner);
@@ -249,7 +284,7 @@ void MprisBridge::loadTracks(const std::string& owner) {
          });
 }
 
-void MprisBridge::findNext(const std::string& owner) {
+void MprisBridge::findNext(const Owner& owner) {
     Player& player = players_.at(owner);
     const auto at = std::find(player.tracks.begin(), player.tracks.end(), player.current.trackId);
     const bool found = !player.current.trackId.empty() && at != player.tracks.end();
@@ -271,7 +306,8 @@ void MprisBridge::findNext(const std::string& owner) {
     player.nextId = id;
     player.nextPending = true;
     after(owner, player.nextTimer, config_.nextWait, known);
-    call({owner, kPath, kTrackList, "GetTracksMetadata", "ao", {Value(Value::Array{id})}},
+    call(owner.bus,
+         {owner.name, kPath, kTrackList, "GetTracksMetadata", "ao", {Value(Value::Array{id})}},
          [this, owner, asked, known](const Message& reply) {
              const auto it = players_.find(owner);
              if (it == players_.end() || it->second.nextAsked != asked) return;
@@ -282,18 +318,18 @@ void MprisBridge::findNext(const std::string& owner) {
              if (list && !list->empty()) {
                  player.next = trackFromMetadata(dictOf(list->front()));
                  player.next->track.picture =
-                     covers_.pictureFor(player.next->artUrl, owner + " next").value_or("");
+                     covers_.pictureFor(player.next->artUrl, lane(owner) + " next").value_or("");
              }
              known(player);
          });
 }
 
-void MprisBridge::readPosition(const std::string& owner) {
-    call({owner, kPath, kProperties, "Get", "ss", {kPlayer, "Position"}},
+void MprisBridge::readPosition(const Owner& owner) {
+    call(owner.bus, {owner.name, kPath, kProperties, "Get", "ss", {kPlayer, "Position"}},
          [this, owner](const Message& reply) { takePosition(owner, reply, false); });
 }
 
-void MprisBridge::takePosition(const std::string& owner, const Message& message, bool seeked) {
+void MprisBridge::takePosition(const Owner& owner, const Message& message, bool seeked) {
     const auto it = players_.find(owner);
     const Value* value = message.argument(0);
     std::optional<std::int64_t> position;
@@ -308,7 +344,7 @@ void MprisBridge::takePosition(const std::string& owner, const Message& message,
     tick_.restart();
 }
 
-void MprisBridge::apply(const std::string& owner, const Dict& properties) {
+void MprisBridge::apply(const Owner& owner, const Dict& properties) {
     Player& player = players_.at(owner);
     const bool wasStopHeld = player.stopHeld;
     bool changed = false;
@@ -370,10 +406,10 @@ void MprisBridge::applyStatus(Player& player, PlaybackStatus status) {
     player.status = status;
 }
 
-void MprisBridge::setCurrentTrack(const std::string& owner, PlayerTrack track, bool newTrack) {
+void MprisBridge::setCurrentTrack(const Owner& owner, PlayerTrack track, bool newTrack) {
     Player& player = players_.at(owner);
     if (newTrack) player.clock.newTrack(Clock::now());
-    const auto picture = covers_.pictureFor(track.artUrl, owner);
+    const auto picture = covers_.pictureFor(track.artUrl, lane(owner));
     track.track.picture = picture.value_or("");
     player.current = std::move(track);
     player.coverPending = !picture;
@@ -387,8 +423,8 @@ void MprisBridge::setCurrentTrack(const std::string& owner, PlayerTrack track, b
     if (player.trackList) findNext(owner);
 }
 
-void MprisBridge::onPropertiesChanged(const Message& message) {
-    const auto it = players_.find(message.sender);
+void MprisBridge::onPropertiesChanged(const Owner& sender, const Message& message) {
+    const auto it = players_.find(sender);
     if (it == players_.end()) return;
     const auto interface = message.text(0);
     const auto changed = message.dict(1);
@@ -396,7 +432,7 @@ void MprisBridge::onPropertiesChanged(const Message& message) {
     if (!interface || !changed) return;
     const auto invalidated =
         invalidatedValue ? textsOf(*invalidatedValue) : std::vector<std::string>();
-    const std::string owner = it->first;
+    const Owner owner = it->first;
     if (*interface == kPlayer) {
         if (!it->second.ready) return;  // GetAll is on its way with everything
         apply(owner, *changed);
@@ -412,15 +448,15 @@ void MprisBridge::onPropertiesChanged(const Message& message) {
     }
 }
 
-void MprisBridge::onTrackListSignal(const Message& message) {
+void MprisBridge::onTrackListSignal(const Owner& sender) {
     // TrackListReplaced, TrackAdded, TrackRemoved, TrackMetadataChanged: the list is read again.
-    const auto it = players_.find(message.sender);
+    const auto it = players_.find(sender);
     if (it != players_.end() && it->second.trackList) loadTracks(it->first);
 }
 
 void MprisBridge::refreshPictures() {
     for (auto& [owner, player] : players_) {
-        const auto picture = covers_.pictureFor(player.current.artUrl, owner);
+        const auto picture = covers_.pictureFor(player.current.artUrl, lane(owner));
         player.current.track.picture = picture.value_or("");
         if (picture && player.coverPending) {
             player.coverPending = false;
@@ -428,18 +464,22 @@ void MprisBridge::refreshPictures() {
         }
         if (player.next)
             player.next->track.picture =
-                covers_.pictureFor(player.next->artUrl, owner + " next").value_or("");
+                covers_.pictureFor(player.next->artUrl, lane(owner) + " next").value_or("");
     }
     notify();
 }
 
-bool MprisBridge::twin(const std::string& owner, const Player& player) const {
+bool MprisBridge::twin(const Owner& owner, const Player& player) const {
     if (!player.process) return false;
     for (const auto& [other, each] : players_) {
         if (other == owner) return false;  // the first of its process
         if (each.process == player.process) return true;
     }
     return false;
+}
+
+std::string MprisBridge::lane(const Owner& owner) const {
+    return std::to_string(owner.bus) + " " + owner.name;
 }
 
 const MprisBridge::Player* MprisBridge::chosen() const {
@@ -459,11 +499,12 @@ void MprisBridge::notify() {
     // A stop that may be only between two tracks, or a new track without its Next Up or its cover
     // yet: the boards are told when it is known, once.
     if (player && (player->stopHeld || player->nextPending || player->coverPending)) return;
-    std::string owner;
-    for (const auto& [name, each] : players_)
-        if (&each == player) owner = name;
+    std::optional<Owner> owner;
+    for (const auto& [key, each] : players_)
+        if (&each == player) owner = key;
     // The shortest of its names, the one without an instance number.
-    if (player && owner != lastChosen_) log_("following " + *player->names.begin());
+    if (owner && owner != lastChosen_)
+        log_("following " + *player->names.begin() + " on the " + busName(links_[owner->bus].kind));
     lastChosen_ = owner;
     news_.tell(listener_, *this);
 }

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
-// Follows the desktop's media players for the boards, through MPRIS on the session bus. Players
-// are found from the bus's names and its NameOwnerChanged signal and told apart by their unique
-// owner, so one player under two names is one player. The boards are shown the player that plays:
+// Follows media players for the boards, through MPRIS on the session bus (the desktop's players)
+// and the system bus (receivers run as services: AirPlay, Spotify Connect). Players are found from
+// each bus's names and its NameOwnerChanged signal and told apart by their bus and unique owner, so
+// one player under two names is one player. The boards are shown the player that plays:
 // Playing before Paused before Stopped, and among several playing, the one that started last.
-// A player whose first reading fails is asked again, and a bus that goes away is opened again, both
-// with the back-off of the service's other bridges; meanwhile the boards keep their connections.
+// Equal otherwise, a player on a bus listed earlier goes first. A player whose first reading fails
+// is asked again, and a bus that goes away is opened again, each bus on its own, with the back-off
+// of the service's other bridges; meanwhile the boards keep their connections.
 #pragma once
 
 #include <chrono>
@@ -39,7 +41,8 @@ struct MprisBridgeConfig {
     // How long a track announced with only its file name as title waits for its tags.
     std::chrono::milliseconds settle{120};
     // How long a player that stops while it plays is given to start its next track (VLC stops for
-    // about 200 ms between two), and a new track to learn its Next Up and read its cover, before the boards are told.
+    // about 200 ms between two), and a new track to learn its Next Up and read its cover, before
+    // the boards are told.
     std::chrono::milliseconds stopWait{1000};
     std::chrono::milliseconds nextWait{500};
     // A failed reading, or a lost bus, is tried again after this, doubled each time up to the last.
@@ -47,13 +50,20 @@ struct MprisBridgeConfig {
     std::chrono::milliseconds lastRetry{15000};
 };
 
+// A bus to follow players on, and how it is opened.
+struct BusToFollow {
+    BusKind kind;
+    ConnectBus connect;
+};
+
 class MprisBridge final : public NowPlaying {
   public:
     using Log = std::function<void(const std::string&)>;
 
-    // Opens the bus with `connect`; throws NoSessionBus when there is none. A bus that goes away
-    // later is opened again.
-    MprisBridge(asio::io_context& io, MprisBridgeConfig config, Log log, ConnectBus connect);
+    // Opens each bus; throws NoBus (saying why for each) when none opens. One that does not open
+    // while another does, or that goes away later, is opened again.
+    MprisBridge(asio::io_context& io, MprisBridgeConfig config, Log log,
+                std::vector<BusToFollow> buses);
     ~MprisBridge() override;
     MprisBridge(const MprisBridge&) = delete;
     MprisBridge& operator=(const MprisBridge&) = delete;
@@ -70,6 +80,27 @@ class MprisBridge final : public NowPlaying {
 
   private:
     using Timer = std::shared_ptr<asio::steady_timer>;
+    // A player's connection: its bus (by place in links_) and its unique name there.
+    struct Owner {
+        std::size_t bus = 0;
+        std::string name;
+        auto operator<=>(const Owner&) const = default;
+    };
+    // A bus followed, and its own reconnection.
+    struct Link {
+        Link(asio::io_context& io, BusToFollow followed, std::chrono::milliseconds wait)
+            : kind(followed.kind),
+              connect(std::move(followed.connect)),
+              reconnect(io),
+              reconnectWait(wait) {}
+        BusKind kind;
+        ConnectBus connect;
+        std::unique_ptr<MessageBus> bus;
+        bool lost = false;
+        std::string lastFailure;
+        asio::steady_timer reconnect;
+        std::chrono::milliseconds reconnectWait;
+    };
     // A reading asked again after a failure, waiting longer each time.
     struct Retry {
         Timer timer;
@@ -105,51 +136,48 @@ class MprisBridge final : public NowPlaying {
         std::uint64_t nextAsked = 0;
     };
 
-    void connect();
-    void subscribe();
-    void busLost(const std::string& why);
-    void call(Call call, MessageBus::Handler reply);
+    // Opens the bus; false (and it is tried again later) when it does not open.
+    bool connect(std::size_t bus);
+    void subscribe(std::size_t bus);
+    void busLost(std::size_t bus, const std::string& why);
+    void call(std::size_t bus, Call call, MessageBus::Handler reply);
     // Runs `then` on the player after `wait`, unless it has gone or the timer is set again.
-    void after(const std::string& owner, Timer& timer, std::chrono::milliseconds wait,
+    void after(const Owner& owner, Timer& timer, std::chrono::milliseconds wait,
                std::function<void(Player&)> then);
-    void retry(const std::string& owner, Retry Player::*retry,
-               void (MprisBridge::*read)(const std::string&));
+    void retry(const Owner& owner, Retry Player::*retry, void (MprisBridge::*read)(const Owner&));
     bool wanted(const std::string& name) const;
-    void addName(const std::string& owner, const std::string& name);
-    void removeName(const std::string& owner, const std::string& name);
-    void readProperties(const std::string& owner);
-    void readInterfaces(const std::string& owner);
-    void loadTracks(const std::string& owner);
-    void findNext(const std::string& owner);
-    void readPosition(const std::string& owner);
+    void addName(const Owner& owner, const std::string& name);
+    void removeName(const Owner& owner, const std::string& name);
+    void readProperties(const Owner& owner);
+    void readInterfaces(const Owner& owner);
+    void loadTracks(const Owner& owner);
+    void findNext(const Owner& owner);
+    void readPosition(const Owner& owner);
     // A Position read (or a Seeked signal) of that player sets its clock.
-    void takePosition(const std::string& owner, const Message& message, bool seeked);
-    void apply(const std::string& owner, const Dict& properties);
+    void takePosition(const Owner& owner, const Message& message, bool seeked);
+    void apply(const Owner& owner, const Dict& properties);
     void applyStatus(Player& player, PlaybackStatus status);
-    void setCurrentTrack(const std::string& owner, PlayerTrack track, bool newTrack);
-    void onPropertiesChanged(const Message& message);
-    void onTrackListSignal(const Message& message);
+    void setCurrentTrack(const Owner& owner, PlayerTrack track, bool newTrack);
+    void onPropertiesChanged(const Owner& sender, const Message& message);
+    void onTrackListSignal(const Owner& sender);
     void refreshPictures();
     const Player* chosen() const;
-    bool twin(const std::string& owner, const Player& player) const;
+    bool twin(const Owner& owner, const Player& player) const;
+    // What the covers of that player's tracks are kept under.
+    std::string lane(const Owner& owner) const;
     void notify();
 
     asio::io_context& io_;
     MprisBridgeConfig config_;
     Log log_;
     ArtCovers covers_;
-    ConnectBus connect_;
-    std::unique_ptr<MessageBus> bus_;
-    bool busLost_ = false;
-    std::string lastBusFailure_;
-    asio::steady_timer reconnect_;
-    std::chrono::milliseconds reconnectWait_;
+    std::vector<Link> links_;  // in the order given: the first wins a tie
     NowPlayingListener* listener_ = nullptr;
     SecondTick tick_;
-    std::map<std::string, Player> players_;  // by unique owner name
+    std::map<Owner, Player> players_;
     std::uint64_t events_ = 0;
     bool stopped_ = false;
-    std::string lastChosen_;
+    std::optional<Owner> lastChosen_;
 
     NowPlayingNews news_;
 };

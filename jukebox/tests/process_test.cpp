@@ -44,12 +44,16 @@ class Program {
         std::vector<char*> argv;
         for (auto& word : words) argv.push_back(word.data());
         argv.push_back(nullptr);
-        // No session bus either: the program runs as a service outside a desktop session.
-        std::vector<std::string> variables{"XDG_CACHE_HOME=" + cacheHome};
+        // No session bus either, and no system bus whatever the machine has: the program runs as
+        // a service outside a desktop session.
+        std::vector<std::string> variables{
+            "XDG_CACHE_HOME=" + cacheHome,
+            "DBUS_SYSTEM_BUS_ADDRESS=unix:path=" + cacheHome + "/no-system-bus"};
         for (char** variable = environ; *variable; ++variable) {
             const std::string_view text = *variable;
             if (!text.starts_with("XDG_CACHE_HOME=") && !text.starts_with("XDG_RUNTIME_DIR=") &&
-                !text.starts_with("DBUS_SESSION_BUS_ADDRESS="))
+                !text.starts_with("DBUS_SESSION_BUS_ADDRESS=") &&
+                !text.starts_with("DBUS_SYSTEM_BUS_ADDRESS="))
                 variables.emplace_back(*variable);
         }
         std::vector<char*> envp;
@@ -201,7 +205,7 @@ TEST(Program, CommandLineMistakesEndWithAMessage) {
     } cases[] = {
         {{"--help"}, 0, "Usage: velmora-jukebox"},
         {{}, 2, "velmora-jukebox: choose --demo, --playlist FILE, --mpd [HOST[:PORT]] or --mpris"},
-        {{"--mpris"}, 2, "no session bus"},
+        {{"--mpris"}, 2, "no system bus: No such file or directory, no session bus"},
         {{"--mpd", "host:99999"}, 2, "MPD port must be a number from 1 to 65535"},
         {{"--demo", "--speed", "fast"}, 2, "--speed needs a number"},
         {{"--playlist", (folder.path() / "none.m3u").string()}, 1, "none.m3u' does not exist"},

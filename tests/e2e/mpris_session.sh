@@ -8,6 +8,8 @@
 #   mpv_plugin            the mpv-mpris plugin's path
 in_own_session() {
     [ -n "${VELMORA_MPRIS_SESSION:-}" ] && return 0
+    # --mpris looks at the system bus too: the machine's, with its players, is kept out.
+    export DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/velmora-no-system-bus
     VELMORA_MPRIS_SESSION=1 exec dbus-run-session -- "$0" "$@"
 }
 pids=()

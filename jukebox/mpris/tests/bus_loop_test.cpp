@@ -9,6 +9,7 @@
 #include <asio/io_context.hpp>
 #include <asio/post.hpp>
 
+#include "../../tests/temp_folder.h"
 #include "mpris/bus.h"
 #include "private_bus.h"
 
@@ -22,7 +23,7 @@ class BusLoopTest : public ::testing::Test {
   protected:
     void SetUp() override {
         if (!daemon_.up()) GTEST_SKIP() << "no dbus-daemon";
-        bus_ = std::make_unique<Bus>(io_, [](const std::string&) {});
+        bus_ = std::make_unique<Bus>(io_, BusKind::Session, [](const std::string&) {});
     }
 
     // The daemon answers a connection in order: once this is answered, what was asked before is
@@ -75,6 +76,29 @@ TEST_F(BusLoopTest, AFloodLetsOtherWorkRunAfterOneTurnAndIsThenReadToTheEnd) {
     while (handled < kFlood) io_.run_one();
     EXPECT_GE(handledWhenOtherWorkRan, 1);
     EXPECT_LE(handledWhenOtherWorkRan, Bus::kMessagesPerTurn);
+}
+
+TEST(SessionBusNamed, AsSdBusLooksForIt) {
+    ::velmora::jukebox::testing::TempFolder runtime;
+    ::velmora::jukebox::testing::TempFolder withBus;
+    withBus.write("bus", "");
+    const std::string empty = runtime.path().string();
+    const std::string full = withBus.path().string();
+    const struct {
+        const char* address;
+        const char* runtimeDir;
+        bool named;
+    } cases[] = {
+        {"unix:path=/run/user/1000/bus", nullptr, true},
+        {"", full.c_str(), true},  // an empty address is none: the runtime folder's socket
+        {nullptr, full.c_str(), true},
+        {nullptr, empty.c_str(), false},  // the folder alone is no bus
+        {"", "", false},
+        {nullptr, nullptr, false},
+    };
+    for (const auto& [address, runtimeDir, named] : cases)
+        EXPECT_EQ(sessionBusNamed(address, runtimeDir), named)
+            << (address ? address : "(unset)") << " " << (runtimeDir ? runtimeDir : "(unset)");
 }
 
 }  // namespace

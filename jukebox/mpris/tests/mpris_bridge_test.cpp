@@ -3,6 +3,7 @@
 // are told and when, and what it does with errors, a lost bus and a flood.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -68,41 +69,61 @@ MprisBridgeConfig fastConfig() {
     return config;
 }
 
+// The buses followed, in their order; each one's bus is known by its place.
+const std::vector<BusKind> kSessionOnly{BusKind::Session};
+const std::vector<BusKind> kSystemAndSession{BusKind::System, BusKind::Session};
+
 class Desktop {
   public:
-    // `listed`: the names the bus lists at the start.
-    explicit Desktop(MprisBridgeConfig config = fastConfig(), std::vector<Value> listed = {}) {
+    // `listed`: the names each bus lists at the start; `refused`: the buses that do not open then.
+    explicit Desktop(MprisBridgeConfig config = fastConfig(), std::vector<Value> listed = {},
+                     const std::vector<BusKind>& kinds = kSessionOnly,
+                     std::vector<bool> refused = {})
+        : refuse(std::move(refused)) {
         config.coverFolder = folder_.path();
+        refuse.resize(kinds.size());
+        connects.resize(kinds.size());
+        buses_.resize(kinds.size());
+        std::vector<BusToFollow> buses;
+        for (std::size_t place = 0; place < kinds.size(); ++place)
+            buses.push_back({kinds[place],
+                             [this, place, kind = kinds[place]](
+                                 MessageBus::Lost lost) -> std::unique_ptr<MessageBus> {
+                                 ++connects[place];
+                                 if (refuse[place])
+                                     throw NoBus("no " + std::string(busName(kind)) + ": refused");
+                                 auto bus = std::make_unique<FakeBus>(std::move(lost));
+                                 buses_[place] = bus.get();
+                                 return bus;
+                             }});
         bridge = std::make_unique<MprisBridge>(
-            io, config, [this](const std::string& line) { log.push_back(line); },
-            [this](MessageBus::Lost lost) -> std::unique_ptr<MessageBus> {
-                ++connects;
-                if (refuse) throw NoSessionBus("no session bus: refused");
-                auto bus = std::make_unique<FakeBus>(std::move(lost));
-                bus_ = bus.get();
-                return bus;
-            });
+            io, config, [this](const std::string& line) { log.push_back(line); }, std::move(buses));
         board.source = bridge.get();
         bridge->start(board);
-        bus().answer("ListNames", reply({Value::Array(std::move(listed))}));
+        for (FakeBus* bus : buses_)
+            if (bus) bus->answer("ListNames", reply({Value::Array(listed)}));
         board.seen.clear();
     }
 
-    FakeBus& bus() { return *bus_; }
+    FakeBus& bus(std::size_t place = 0) { return *buses_.at(place); }
 
     void appear(const std::string& owner, const std::string& name, const Dict& properties,
-                bool trackList = false) {
-        nameOwner(name, "", owner);
-        bus().answer("GetAll", reply({dictValue(properties)}), owner);
-        bus().answer("Introspect",
-                     reply({trackList ? kIntrospectionWithTrackList : kIntrospection}), owner);
+                bool trackList = false, std::size_t on = 0) {
+        nameOwner(name, "", owner, on);
+        bus(on).answer("GetAll", reply({dictValue(properties)}), owner);
+        bus(on).answer("Introspect",
+                       reply({trackList ? kIntrospectionWithTrackList : kIntrospection}), owner);
     }
-    void nameOwner(const std::string& name, const std::string& before, const std::string& after) {
-        bus().signal("NameOwnerChanged", reply({name, before, after}, "org.freedesktop.DBus"));
+    void nameOwner(const std::string& name, const std::string& before, const std::string& after,
+                   std::size_t on = 0) {
+        bus(on).signal("NameOwnerChanged", reply({name, before, after}, "org.freedesktop.DBus"));
     }
-    void changed(const std::string& owner, const Dict& properties) {
-        bus().signal("PropertiesChanged",
-                     reply({kPlayer, dictValue(properties), Value::Array{}}, owner));
+    void changed(const std::string& owner, const Dict& properties, std::size_t on = 0) {
+        bus(on).signal("PropertiesChanged",
+                       reply({kPlayer, dictValue(properties), Value::Array{}}, owner));
+    }
+    std::size_t logged(const std::string& line) const {
+        return static_cast<std::size_t>(std::count(log.begin(), log.end(), line));
     }
     // Runs the loop until `done`, or gives up after many turns (the test then fails on its check).
     bool runUntil(const std::function<bool()>& done) {
@@ -113,12 +134,12 @@ class Desktop {
     asio::io_context io;
     Board board;
     std::vector<std::string> log;
-    int connects = 0;
-    bool refuse = false;
+    std::vector<bool> refuse;
+    std::vector<int> connects;  // of each bus
 
   private:
     ::velmora::jukebox::testing::TempFolder folder_;
-    FakeBus* bus_ = nullptr;
+    std::vector<FakeBus*> buses_;  // the last one each bus opened
 
   public:
     std::unique_ptr<MprisBridge> bridge;
@@ -375,24 +396,24 @@ TEST(MprisBridgeBus, ALostBusIsOpenedAgainWhileTheBoardsWait) {
     Desktop desktop;
     desktop.appear(":1.4", "org.mpris.MediaPlayer2.mpv", playing(track("/1", "Paper Boats")));
     desktop.board.seen.clear();
-    desktop.refuse = true;  // the bus daemon is not back at first
+    desktop.refuse[0] = true;  // the bus daemon is not back at first
     desktop.bus().goAway("the session bus went away: Connection reset by peer");
     EXPECT_EQ(desktop.board.seen, (std::vector<std::string>{"-"}));
-    ASSERT_TRUE(desktop.runUntil([&] { return desktop.connects >= 3; }));
-    desktop.refuse = false;
-    ASSERT_TRUE(desktop.runUntil([&] { return desktop.connects >= 4; }));
+    ASSERT_TRUE(desktop.runUntil([&] { return desktop.connects[0] >= 3; }));
+    desktop.refuse[0] = false;
+    ASSERT_TRUE(desktop.runUntil([&] { return desktop.connects[0] >= 4; }));
     ASSERT_TRUE(desktop.bus().waits("ListNames")) << "the new bus is not listened to";
     EXPECT_EQ(desktop.bus().matches.size(), 4u);
     desktop.bus().answer("ListNames", reply({Value(Value::Array{"org.mpris.MediaPlayer2.mpv"})}));
     desktop.bus().answer("GetNameOwner", reply({":1.9"}));
     desktop.bus().answer("GetAll", reply({dictValue(playing(track("/1", "Paper Boats")))}));
     EXPECT_EQ(desktop.board.seen, (std::vector<std::string>{"-", "Paper Boats>"}));
-    const auto logged = [&](const std::string& line) {
-        return std::count(desktop.log.begin(), desktop.log.end(), line);
-    };
-    EXPECT_EQ(logged("the session bus went away: Connection reset by peer; opening it again"), 1);
-    EXPECT_EQ(logged("no session bus: refused; opening it again"), 1) << "said once, tried twice";
-    EXPECT_EQ(logged("the session bus is back"), 1);
+    EXPECT_EQ(
+        desktop.logged("the session bus went away: Connection reset by peer; opening it again"),
+        1u);
+    EXPECT_EQ(desktop.logged("no session bus: refused; opening it again"), 1u)
+        << "said once, tried twice";
+    EXPECT_EQ(desktop.logged("the session bus is back"), 1u);
 }
 
 TEST(MprisBridgeFlood, TheSameNewsOverAndOverIsToldOnce) {
@@ -409,6 +430,118 @@ TEST(MprisBridgeFlood, TheSameNewsOverAndOverIsToldOnce) {
     EXPECT_TRUE(desktop.board.seen.empty());
     EXPECT_EQ(desktop.bus().calls - calls, 10000u) << "only the track list it was told changed";
     EXPECT_EQ(desktop.bus().pending.size(), waiting);
+}
+
+// The system bus (place 0) and the session bus (place 1): players on either are candidates, the
+// usual choice applies, and a tie goes to the system bus.
+TEST(MprisBridgeBuses, PlayersOnEitherBusAreCandidates) {
+    struct Appearing {
+        std::size_t on;
+        std::string owner;
+        std::string name;
+        std::string status;
+        std::string title;
+    };
+    struct Case {
+        const char* what;
+        std::vector<Appearing> players;  // in the order they appear
+        std::string shown;
+    };
+    const std::string airplay = "org.mpris.MediaPlayer2.ShairportSync";
+    const std::string vlc = "org.mpris.MediaPlayer2.vlc";
+    const Case cases[] = {
+        {"a player only on the system bus", {{0, ":1.3", airplay, "Playing", "S"}}, "S>"},
+        {"one on each: the one that plays",
+         {{0, ":1.3", airplay, "Paused", "S"}, {1, ":1.9", vlc, "Playing", "V"}},
+         "V>"},
+        {"one on each, both playing: the later",
+         {{1, ":1.9", vlc, "Playing", "V"}, {0, ":1.3", airplay, "Playing", "S"}},
+         "S>"},
+        {"one on each, neither seen to start: the system bus's",
+         {{1, ":1.9", vlc, "Paused", "V"}, {0, ":1.3", airplay, "Paused", "S"}},
+         "S>"},
+        {"the same unique name on each bus: two players",
+         {{0, ":1.4", airplay, "Paused", "S"}, {1, ":1.4", vlc, "Playing", "V"}},
+         "V>"},
+    };
+    for (const Case& each : cases) {
+        SCOPED_TRACE(each.what);
+        Desktop desktop(fastConfig(), {}, kSystemAndSession);
+        int n = 0;
+        for (const Appearing& player : each.players)
+            desktop.appear(player.owner, player.name,
+                           playing(track("/" + std::to_string(++n), player.title), player.status),
+                           false, player.on);
+        EXPECT_EQ(view(*desktop.bridge), each.shown);
+    }
+
+    // A name that goes on one bus leaves the player of that name on the other.
+    Desktop desktop(fastConfig(), {}, kSystemAndSession);
+    desktop.appear(":1.4", airplay, playing(track("/1", "S")), false, 0);
+    desktop.appear(":1.4", vlc, playing(track("/2", "V"), "Paused"), false, 1);
+    desktop.nameOwner(vlc, ":1.4", "", 1);
+    desktop.nameOwner(airplay, ":1.4", "", 1);  // not its bus: nothing goes
+    EXPECT_EQ(view(*desktop.bridge), "S>");
+    EXPECT_EQ(desktop.logged("following " + airplay + " on the system bus"), 1u);
+}
+
+TEST(MprisBridgeBuses, EachBusIsLostAndOpenedAgainOnItsOwn) {
+    const std::string airplay = "org.mpris.MediaPlayer2.ShairportSync";
+    Desktop desktop(fastConfig(), {}, kSystemAndSession);
+    desktop.appear(":1.3", airplay, playing(track("/1", "Paper Boats")), false, 0);
+    desktop.appear(":1.9", "org.mpris.MediaPlayer2.vlc", playing(track("/2", "Undertow"), "Paused"),
+                   false, 1);
+    desktop.board.seen.clear();
+
+    // The session bus goes: what the system bus's player plays stays on the boards.
+    desktop.bus(1).goAway("the session bus went away: Connection reset by peer");
+    EXPECT_EQ(view(*desktop.bridge), "Paper Boats>");
+    EXPECT_TRUE(desktop.board.seen.empty()) << "the boards were told of a change that is none";
+    ASSERT_TRUE(desktop.runUntil([&] { return desktop.connects[1] == 2; }));
+    desktop.bus(1).answer("ListNames", reply({Value(Value::Array{})}));
+
+    // Then the system bus: the boards are shown nothing until it is back with its player, and the
+    // session bus, which stays, is not opened again.
+    desktop.refuse[0] = true;
+    desktop.bus(0).goAway("the system bus went away: Connection reset by peer");
+    EXPECT_EQ(desktop.board.seen, (std::vector<std::string>{"-"}));
+    ASSERT_TRUE(desktop.runUntil([&] { return desktop.connects[0] == 3; }));
+    desktop.refuse[0] = false;
+    ASSERT_TRUE(desktop.runUntil([&] { return desktop.connects[0] == 4; }));
+    desktop.bus(0).answer("ListNames", reply({Value(Value::Array{airplay})}));
+    desktop.bus(0).answer("GetNameOwner", reply({":1.5"}));
+    desktop.bus(0).answer("GetAll", reply({dictValue(playing(track("/1", "Paper Boats")))}));
+    EXPECT_EQ(desktop.board.seen, (std::vector<std::string>{"-", "Paper Boats>"}));
+    EXPECT_EQ(desktop.connects[1], 2);
+    EXPECT_FALSE(desktop.bus(1).closed);
+    for (const char* line :
+         {"the session bus went away: Connection reset by peer; opening it again",
+          "the session bus is back",
+          "the system bus went away: Connection reset by peer; opening it again",
+          "no system bus: refused; opening it again", "the system bus is back"})
+        EXPECT_EQ(desktop.logged(line), 1u) << line;
+}
+
+TEST(MprisBridgeBuses, ABusThatDoesNotOpenAtTheStart) {
+    // Neither opens: nothing to follow, and why, for each.
+    try {
+        Desktop desktop(fastConfig(), {}, kSystemAndSession, {true, true});
+        ADD_FAILURE() << "no bus opened, and the bridge was made";
+    } catch (const NoBus& error) {
+        EXPECT_STREQ(error.what(), "no system bus: refused, no session bus: refused");
+    }
+
+    // One opens: its players are followed, and the other is tried until it opens.
+    Desktop desktop(fastConfig(), {}, kSystemAndSession, {true, false});
+    desktop.appear(":1.9", "org.mpris.MediaPlayer2.vlc", playing(track("/2", "Undertow")), false,
+                   1);
+    EXPECT_EQ(view(*desktop.bridge), "Undertow>");
+    ASSERT_TRUE(desktop.runUntil([&] { return desktop.connects[0] == 3; }));
+    desktop.refuse[0] = false;
+    ASSERT_TRUE(desktop.runUntil([&] { return desktop.connects[0] == 4; }));
+    EXPECT_TRUE(desktop.bus(0).waits("ListNames")) << "the bus that opened late is not listened to";
+    EXPECT_EQ(desktop.bus(0).matches.size(), 4u);
+    EXPECT_EQ(desktop.logged("no system bus: refused; opening it again"), 1u);
 }
 
 }  // namespace
