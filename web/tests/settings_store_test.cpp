@@ -137,7 +137,7 @@ TEST_F(SettingsReader, ReadsHandEditedFilesAsTheBoardDoes) {
         {"a byte array", "[S]\nK=@ByteArray(\\xff\\0)\n", "S", "K", std::string("\xff\0", 2)},
         {"a rectangle", "[S]\nK=@Rect(1 2 3 4)\n", "S", "K", ""},
         {"a file's BOM", "\xEF\xBB\xBF[S]\nK=v\n", "S", "K", "v"},
-        {"a section twice", "[S]\nK=1\n[T]\nK=2\n[S]\nL=3\n", "S", "L", "3"},
+        {"a section twice", "[S]\nK=1\n[T]\nK=2\n[S]\nL=3\n", "S", "K", "1"},
         {"the later of two", "[S]\nK=1\nK=2\n", "S", "K", "2"},
         {"keys before any section", "K=v\n[S]\n", "General", "K", "<absent>"},
         {"%General", "[%General]\nK=v\n", "General", "K", "v"},
