@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "backend/qsettings_ini.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -46,34 +47,41 @@ std::optional<std::size_t> sequenceLength(std::string_view bytes) {
     return length;
 }
 
-void appendCodePoint(Text& text, std::string_view sequence) {
+char32_t codePointOf(std::string_view sequence) {
     const auto byte = [&](std::size_t at) { return char32_t(std::uint8_t(sequence[at])); };
     char32_t c = sequence.size() == 1 ? byte(0) : byte(0) & (0x7F >> sequence.size());
     for (std::size_t at = 1; at < sequence.size(); ++at) c = c << 6 | (byte(at) & 0x3F);
-    if (c < 0x10000) {
-        text += char16_t(c);
-    } else {
-        text += char16_t(0xD800 + ((c - 0x10000) >> 10));
-        text += char16_t(0xDC00 + ((c - 0x10000) & 0x3FF));
-    }
+    return c;
 }
 
 // UTF-8 in, UTF-16 out, as Qt decodes: every byte that starts no well-formed sequence becomes
-// U+FFFD. A value is decoded piece by piece through one stateful decoder, which keeps an
-// unfinished sequence for the next piece (and drops it at the end) and skips a leading byte order
-// mark; a key is decoded in one go.
+// U+FFFD, and a byte order mark as the first character is dropped. A value is decoded piece by
+// piece through one stateful decoder, which keeps an unfinished sequence for the next piece and
+// drops it at the end; when the next piece does not finish it, one U+FFFD stands for it and the
+// piece's first byte is lost, as with Qt. A name is decoded in one go.
 class Utf8Decoder {
   public:
     explicit Utf8Decoder(bool stateful) : stateful_(stateful) {}
 
     void decode(std::string_view piece, Text& out) {
-        std::string bytes = std::move(pending_);
-        pending_.clear();
-        bytes.append(piece);
-        std::string_view rest = bytes;
-        if (stateful_ && !started_ && !rest.empty()) {
-            started_ = true;
-            if (rest.starts_with("\xEF\xBB\xBF")) rest.remove_prefix(3);
+        std::string_view rest = piece;
+        if (!pending_.empty()) {
+            const std::string joined =
+                pending_ +
+                std::string(piece.substr(0, std::min(piece.size(), 4 - pending_.size())));
+            const std::optional<std::size_t> length = sequenceLength(joined);
+            if (!length) {  // still unfinished: the piece was too short to tell
+                pending_ = joined;
+                return;
+            }
+            if (*length == 0) {
+                emit(U'\uFFFD', out);
+                rest.remove_prefix(1);
+            } else {
+                emit(codePointOf(std::string_view(joined).substr(0, *length)), out);
+                rest.remove_prefix(*length - pending_.size());
+            }
+            pending_.clear();
         }
         while (!rest.empty()) {
             const std::optional<std::size_t> length = sequenceLength(rest);
@@ -82,16 +90,29 @@ class Utf8Decoder {
                 return;
             }
             if (!length || *length == 0) {
-                out += u'\uFFFD';
+                emit(U'\uFFFD', out);
                 rest.remove_prefix(1);
                 continue;
             }
-            appendCodePoint(out, rest.substr(0, *length));
+            emit(codePointOf(rest.substr(0, *length)), out);
             rest.remove_prefix(*length);
         }
     }
 
   private:
+    void emit(char32_t c, Text& out) {
+        if (!started_) {
+            started_ = true;
+            if (c == U'\uFEFF') return;
+        }
+        if (c < 0x10000) {
+            out += char16_t(c);
+        } else {
+            out += char16_t(0xD800 + ((c - 0x10000) >> 10));
+            out += char16_t(0xDC00 + ((c - 0x10000) & 0x3FF));
+        }
+    }
+
     bool stateful_;
     bool started_ = false;
     std::string pending_;

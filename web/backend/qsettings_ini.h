@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The INI files the board's settings live in, as QSettings writes them, read without Qt and with
 // the results QSettings gives: the same quoting, escapes, lists and typed values, and the same
-// quirks (a value's leading byte order mark is dropped, an unfinished UTF-8 sequence at a value's
-// end is lost), so that velmora-web sees what the board sees.
+// quirks (a leading byte order mark is dropped from every name and value, an unfinished UTF-8
+// sequence at a value's end is lost), so that velmora-web sees what the board sees.
 #pragma once
 
 #include <map>
