@@ -168,20 +168,14 @@ TEST_F(SettingsReader, ReadsHandEditedFilesAsTheBoardDoes) {
 // Files made of the pieces QSettings treats specially, in random order: both stores must agree on
 // every entry they could hold.
 TEST_F(SettingsReader, AgreesWithTheBoardOnRandomFiles) {
+    // clang-format off
     const std::vector<std::string> pieces = {
-        "[S]",        "[T]",  "[General]",
-        "[%General]", "K",    "L",
-        "=",          "=",    " ",
-        "\t",         "\"",   "\\",
-        ",",          ";",    "@",
-        "@@",         ")",    "@ByteArray(",
-        "@String(",   "\n",   "\n",
-        "\r\n",       "\\x4", "\\0",
-        "\\n",        "\\\n", "é",
-        "\xe6\x97",   "\xa5", "\xff",
-        "%4B",        "%U",   "\xEF\xBB\xBF",
-        "v",          "\\x",
+        "[S]", "[T]", "[General]", "[%General]", "[", "]", "K", "L", "=", "=", " ", "\t", "\"",
+        "\\", ",", ";", "@", "@@", ")", "@ByteArray(", "@String(", "@Invalid()", "@Rect(1 2 3 4)", "\n",
+        "\n", "\r\n", "\r", "\\x4", "\\x", "\\0", "\\1", "\\n", "\\\n", "\\xd83d", "\\xde00",
+        "é", "\xe6\x97", "\xa5", "\xff", "\xC3", "\xA9", "%", "%4B", "%U", "\xEF\xBB\xBF", "v",
     };
+    // clang-format on
     // The board's store warns of every empty key it meets; the comparison says what matters.
     const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, auto&, auto&) {});
     std::mt19937 random(23);
