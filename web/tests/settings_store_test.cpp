@@ -171,8 +171,8 @@ TEST_F(SettingsReader, AgreesWithTheBoardOnRandomFiles) {
     // clang-format off
     const std::vector<std::string> pieces = {
         "[S]", "[T]", "[General]", "[%General]", "[", "]", "K", "L", "=", "=", " ", "\t", "\"",
-        "\\", ",", ";", "@", "@@", ")", "@ByteArray(", "@String(", "@Invalid()", "@Rect(1 2 3 4)", "\n",
-        "\n", "\r\n", "\r", "\\x4", "\\x", "\\0", "\\1", "\\n", "\\\n", "\\xd83d", "\\xde00",
+        "\\", ",", ";", "@", "@@", ")", "@ByteArray(", "@String(", "@Invalid()", "@Rect(1 2 3 4)",
+        "\n", "\n", "\r\n", "\r", "\\x4", "\\x", "\\0", "\\1", "\\n", "\\\n", "\\xd83d", "\\xde00",
         "é", "\xe6\x97", "\xa5", "\xff", "\xC3", "\xA9", "%", "%4B", "%U", "\xEF\xBB\xBF", "v",
     };
     // clang-format on
