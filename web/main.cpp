@@ -9,11 +9,11 @@
 #include <iostream>
 #include <vector>
 
+#include "backend/ini_settings_store.h"
 #include "backend/metafile_helper.h"
 #include "backend/web_platform.h"
 #include "board_feed.h"
 #include "options.h"
-#include "platform/qt/qt_settings.h"
 #include "server/http_server.h"
 #include "shell/program.h"
 
@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
 
     boost::asio::io_context io(1);
-    velmora::qt::QtSettingsStore stored;
+    IniSettingsStore stored;  // the board's settings, read as the board reads them
     AddressedSettings settings(stored, options.jukebox);
     // Metafiles are drawn by the board's helper, installed beside the programs.
     MetafileHelper metafiles(io, MetafileHelper::besideThisProgram());

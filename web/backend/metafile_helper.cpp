@@ -7,14 +7,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <QByteArray>
 #include <array>
 #include <boost/asio/posix/stream_descriptor.hpp>
 #include <boost/asio/steady_timer.hpp>
 #include <filesystem>
 
+#include "platform/metafile_signature.h"
 #include "platform/qt/address_sanitizer.h"
-#include "platform/qt/metafile_kind.h"
 
 namespace velmora::web {
 namespace {
@@ -120,9 +119,7 @@ std::string MetafileHelper::besideThisProgram() {
 }
 
 bool MetafileHelper::handles(std::string_view head) const {
-    // Both signatures lie in the first 44 bytes.
-    const QByteArray bytes(head.data(), qsizetype(std::min<std::size_t>(head.size(), 64)));
-    if (!qt::isWmf(bytes) && !qt::isEmf(bytes)) return false;
+    if (!platform::isWmf(head) && !platform::isEmf(head)) return false;
     return ::access(helper_.c_str(), X_OK) == 0;
 }
 
