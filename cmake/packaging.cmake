@@ -4,6 +4,8 @@ include(GNUInstallDirs)
 
 # Two packages: velmora-jukebox (the service and the browser board, for a box with no screen)
 # and velmora2000 (the board and its helpers, on top of the first).
+# An install rule that names no component goes with the board.
+set(CMAKE_INSTALL_DEFAULT_COMPONENT_NAME board)
 set(VELMORA_JUKEBOX_PROGRAMS velmora-jukebox velmora-web)
 set(VELMORA_BOARD_PROGRAMS velmora2000 velmora-metafile velmora-idle)
 

@@ -14,7 +14,10 @@ fail() {
     exit 1
 }
 for package in velmora2000 velmora-jukebox; do
-    ! dpkg -s "$package" >/dev/null 2>&1 || fail "$package is installed already: not touching it"
+    case $(dpkg-query -W -f '${db:Status-Status}' "$package" 2>/dev/null || true) in
+        "" | not-installed) ;;
+        *) fail "$package is on this machine already: not touching it" ;;
+    esac
 done
 apt() { apt-get -o DPkg::Lock::Timeout=600 -y -q "$@"; }
 # The system unit's user stays after a purge, as Debian leaves them: this check's own goes.
