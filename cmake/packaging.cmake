@@ -117,6 +117,7 @@ set(CPACK_DEBIAN_JUKEBOX_PACKAGE_BREAKS "velmora2000 (<< ${VELMORA_SPLIT_VERSION
 set(CPACK_DEBIAN_JUKEBOX_PACKAGE_RECOMMENDS "libcurl4 (>= 7.85.0)")
 set(CPACK_DEBIAN_JUKEBOX_PACKAGE_SUGGESTS "mpd")
 set(CPACK_DEBIAN_JUKEBOX_PACKAGE_CONTROL_EXTRA ${VELMORA_PACKAGING_DIR}/system/postinst
+                                               ${VELMORA_PACKAGING_DIR}/system/postrm
                                                ${VELMORA_PACKAGING_DIR}/system/conffiles)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 

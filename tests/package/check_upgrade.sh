@@ -54,8 +54,12 @@ tail -1 /etc/default/velmora-jukebox | grep -qx 'VELMORA_JUKEBOX_OPTIONS="--demo
 ! [ -e /etc/systemd/system/multi-user.target.wants/velmora-jukebox.service ] ||
     fail "the system unit was enabled by the package"
 
+# What the system unit would have cached goes with a purge.
+mkdir -p /var/cache/velmora-jukebox/covers
+touch /var/cache/velmora-jukebox/covers/0123456789abcdef.png
 apt purge velmora2000 velmora-jukebox >"$log" 2>&1 || { cat "$log"; fail "the removal failed"; }
-for path in /usr/bin/velmora-jukebox /usr/bin/velmora2000 /etc/default/velmora-jukebox; do
+for path in /usr/bin/velmora-jukebox /usr/bin/velmora2000 /etc/default/velmora-jukebox \
+    /var/cache/velmora-jukebox; do
     ! [ -e "$path" ] || fail "$path is left after the removal"
 done
 getent passwd velmora-jukebox >/dev/null || fail "the system unit's user was not made"
