@@ -49,6 +49,13 @@ fs::path serviceCacheFolder() {
 #ifdef _WIN32
     fs::path base = environmentPath("LOCALAPPDATA");
 #else
+    // A system unit's CacheDirectory= is the service's own folder already (the first one when it
+    // names several, ':' apart).
+    if (const char* given = std::getenv("CACHE_DIRECTORY")) {
+        const std::string_view first =
+            std::string_view(given).substr(0, std::string_view(given).find(':'));
+        if (!first.empty() && first.front() == '/') return pathFromUtf8(first);
+    }
     fs::path base = environmentPath("XDG_CACHE_HOME");
     if (base.empty() && !environmentPath("HOME").empty()) base = environmentPath("HOME") / ".cache";
 #endif

@@ -17,8 +17,9 @@ namespace velmora::jukebox {
 inline constexpr std::size_t kMaxCoverBytes = 16 * 1024 * 1024;
 
 // The service's own folder in the user's cache, whatever it follows: the demo's covers, and the
-// followers' covers in "covers" below it. $XDG_CACHE_HOME/velmora-jukebox, else
-// ~/.cache/velmora-jukebox, else one in the temporary folder (%LOCALAPPDATA% on Windows).
+// followers' covers in "covers" below it. $CACHE_DIRECTORY (set by systemd for a system unit),
+// else $XDG_CACHE_HOME/velmora-jukebox, else ~/.cache/velmora-jukebox, else one in the temporary
+// folder (%LOCALAPPDATA% on Windows).
 std::filesystem::path serviceCacheFolder();
 
 class CoverFolder {

@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
+#include <cstdlib>
 #include <fstream>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include <asio/steady_timer.hpp>
@@ -101,6 +103,51 @@ TEST(CoverFolder, TheServiceCacheFollowsTheConvention) {
     EXPECT_EQ(folder.filename(), "velmora-jukebox");
     EXPECT_TRUE(folder.is_absolute()) << folder;
 }
+
+#ifndef _WIN32
+// Sets the variables a row names (nullptr: unset) and puts back what was there.
+class ScopedEnvironment {
+  public:
+    ScopedEnvironment(std::initializer_list<std::pair<const char*, const char*>> values) {
+        for (const auto& [name, value] : values) {
+            const char* old = std::getenv(name);
+            saved_.push_back({name, old ? std::optional<std::string>(old) : std::nullopt});
+            value ? ::setenv(name, value, 1) : ::unsetenv(name);
+        }
+    }
+    ~ScopedEnvironment() {
+        for (const auto& [name, value] : saved_)
+            value ? ::setenv(name.c_str(), value->c_str(), 1) : ::unsetenv(name.c_str());
+    }
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+  private:
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+TEST(CoverFolder, TheServiceCacheIsTheSystemUnitsCacheDirectoryWhenItHasOne) {
+    struct Row {
+        const char* cacheDirectory;
+        const char* xdgCacheHome;
+        fs::path expected;
+    };
+    for (const Row& row : {
+             Row{"/var/cache/velmora-jukebox", "/home/u/.cache", "/var/cache/velmora-jukebox"},
+             Row{"/var/cache/velmora-jukebox:/var/cache/other", nullptr,
+                 "/var/cache/velmora-jukebox"},
+             Row{"", "/home/u/.cache", "/home/u/.cache/velmora-jukebox"},
+             Row{"relative", "/home/u/.cache", "/home/u/.cache/velmora-jukebox"},
+             Row{nullptr, "/home/u/.cache", "/home/u/.cache/velmora-jukebox"},
+         }) {
+        SCOPED_TRACE(row.cacheDirectory ? row.cacheDirectory : "(unset)");
+        const ScopedEnvironment environment{{"CACHE_DIRECTORY", row.cacheDirectory},
+                                            {"XDG_CACHE_HOME", row.xdgCacheHome},
+                                            {"HOME", "/home/u"}};
+        EXPECT_EQ(serviceCacheFolder(), row.expected);
+    }
+}
+#endif
 
 TEST(CoverCache, RemembersWhatBoardsWereSentUntilTheFolderLosesItOrAFailureAges) {
     for (const auto retry : {std::chrono::steady_clock::duration::max(),

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
-# Checks a built velmora2000 .deb: what it holds, what it depends on, what lintian says, and that
-# the programs unpacked from it work together. Prints the installed size.
+# Checks the two built packages, velmora-jukebox and velmora2000: what each holds, what each
+# depends on, what lintian says, and that the programs unpacked from both work together. Prints
+# the sizes.
+#   check_deb.sh velmora-jukebox_*.deb velmora2000_*.deb
 set -euo pipefail
-deb=$(realpath "$1")
+jukebox=$(realpath "$1") board=$(realpath "$2")
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/velmora-deb.XXXXXX")
 pids=()
@@ -17,37 +19,84 @@ fail() {
     echo "FAIL: $*"
     exit 1
 }
+field() { dpkg-deb --field "$1" "$2"; }
+names() { field "$1" "$2" | tr ',' '\n' | sed -E 's/^ +//; s/ .*//'; }
 
-# 1. The files a user and XScreenSaver look for.
-dpkg-deb --contents "$deb" | awk '{ print $6 }' | sed 's|^\./|/|' >"$work/contents"
-for path in /usr/bin/velmora2000 /usr/bin/velmora-jukebox /usr/bin/velmora-idle \
+# 1. The files each package holds, and none of the other's.
+holds() {  # deb, paths...
+    local deb=$1
+    shift
+    dpkg-deb --contents "$deb" | awk '{ print $6 }' | sed 's|^\./|/|' >"$work/contents"
+    for path in "$@"; do
+        grep -qx "$path" "$work/contents" || fail "$(basename "$deb") lacks $path"
+    done
+}
+[ "$(field "$jukebox" Package)" = velmora-jukebox ] && [ "$(field "$board" Package)" = velmora2000 ] ||
+    fail "the packages are not velmora-jukebox and velmora2000, in that order"
+holds "$jukebox" /usr/bin/velmora-jukebox /usr/bin/velmora-web \
+    /usr/share/man/man1/velmora-jukebox.1.gz /usr/share/man/man1/velmora-web.1.gz \
+    /usr/lib/systemd/user/velmora-jukebox.service /usr/lib/systemd/user/velmora-web.service \
+    /usr/lib/systemd/system/velmora-jukebox.service /usr/lib/sysusers.d/velmora-jukebox.conf \
+    /etc/default/velmora-jukebox /usr/share/doc/velmora-jukebox/copyright \
+    /usr/share/doc/velmora-jukebox/changelog.Debian.gz /usr/share/doc/velmora-jukebox/web.md
+jukebox_files=$(sed -n '/[^/]$/p' "$work/contents")
+holds "$board" /usr/bin/velmora2000 /usr/bin/velmora-idle /usr/bin/velmora-metafile \
     /usr/share/xscreensaver/config/velmora2000.xml /usr/share/applications/velmora2000.desktop \
-    /usr/share/man/man1/velmora2000.1.gz /usr/share/man/man1/velmora-jukebox.1.gz \
-    /usr/share/man/man1/velmora-idle.1.gz /usr/lib/systemd/user/velmora-idle.service \
-    /usr/lib/systemd/user/velmora-jukebox.service /usr/share/doc/velmora2000/copyright \
-    /usr/bin/velmora-web /usr/share/man/man1/velmora-web.1.gz \
-    /usr/lib/systemd/user/velmora-web.service; do
-    grep -qx "$path" "$work/contents" || fail "the package lacks $path"
-done
+    /usr/share/man/man1/velmora2000.1.gz /usr/share/man/man1/velmora-idle.1.gz \
+    /usr/lib/systemd/user/velmora-idle.service /usr/share/doc/velmora2000/copyright \
+    /usr/share/doc/velmora2000/changelog.Debian.gz /usr/share/doc/velmora2000/linux.md \
+    /usr/share/doc/velmora2000/screenshots/xscreensaver-1024x768.png
+shared=$(comm -12 <(echo "$jukebox_files" | sort) <(sed -n '/[^/]$/p' "$work/contents" | sort))
+[ -z "$shared" ] || fail "both packages hold $shared"
 
-# 2. Dependencies found by dpkg-shlibdeps, plus what no library names.
-depends=$(dpkg-deb --field "$deb" Depends)
-names=$(echo "$depends" | tr ',' '\n' | sed -E 's/^ +//; s/ .*//')
-for package in libqt6widgets6 libqt6network6 libqt6dbus6 libc6 libstdc++6 fonts-liberation; do
-    echo "$names" | grep -qxF "$package" || fail "Depends lacks $package: $depends"
+# 2. The options file is a conffile, and nothing enables the system unit.
+dpkg-deb --ctrl-tarfile "$jukebox" | tar -xO ./conffiles | grep -qx /etc/default/velmora-jukebox ||
+    fail "/etc/default/velmora-jukebox is not a conffile"
+! dpkg-deb --ctrl-tarfile "$jukebox" | tar -xO ./postinst | grep -v '^ *#' | grep -qE 'systemctl|deb-systemd|invoke-rc.d' ||
+    fail "the postinst enables or starts the system unit"
+
+# 3. Dependencies found by dpkg-shlibdeps, per package, plus what no library names. The service's
+#    package runs on a box with no display: no Qt, X11 or Wayland library, except QtCore while
+#    velmora-web itself still links it.
+version=$(field "$board" Version)
+[ "$(field "$jukebox" Version)" = "$version" ] || fail "the two packages differ in version"
+for package in libqt6widgets6 libqt6network6 libqt6dbus6 libc6 libstdc++6 fonts-liberation \
+    velmora-jukebox; do
+    names "$board" Depends | grep -qxF "$package" || fail "velmora2000 lacks $package: $(field "$board" Depends)"
 done
-dpkg-deb --field "$deb" Recommends | grep -qw fonts-noto-cjk || fail "no CJK font recommended"
+field "$board" Depends | grep -qF "velmora-jukebox (= $version)" ||
+    fail "velmora2000 does not depend on velmora-jukebox $version: $(field "$board" Depends)"
+for package in libc6 libstdc++6; do
+    names "$jukebox" Depends | grep -qxF "$package" || fail "velmora-jukebox lacks $package"
+done
+allowed='^$'
+dpkg-deb --fsys-tarfile "$jukebox" | tar -xO ./usr/bin/velmora-web >"$work/velmora-web"
+if readelf -d "$work/velmora-web" | grep -q 'NEEDED.*libQt6Core'; then
+    echo "NOTE: velmora-web still links QtCore: libqt6core6 allowed in velmora-jukebox's Depends"
+    allowed='^libqt6core6$'
+fi
+display=$(names "$jukebox" Depends | grep -E '^(libqt|qt6-|libx|libwayland|libgl|libegl|libdrm|libgbm|libfontconfig|libfreetype)' |
+    grep -vE "$allowed" || true)
+[ -z "$display" ] || fail "velmora-jukebox depends on display libraries: $display"
+for relation in Replaces Breaks; do
+    field "$jukebox" "$relation" | grep -qE '^velmora2000 \(<< [0-9]' ||
+        fail "velmora-jukebox has no $relation on the older velmora2000: $(field "$jukebox" "$relation")"
+done
+field "$board" Recommends | grep -qw fonts-noto-cjk || fail "no CJK font recommended"
+field "$board" Recommends | grep -qw qt6-wayland || fail "no Qt Wayland platform recommended"
 # The service loads libcurl itself (no shlibdeps): the version whose options it sets.
-dpkg-deb --field "$deb" Recommends | grep -qF 'libcurl4 (>= 7.85.0)' ||
-    fail "libcurl4 is not recommended from 7.85.0"
+field "$jukebox" Recommends | grep -qF 'libcurl4 (>= 7.85.0)' ||
+    fail "velmora-jukebox does not recommend libcurl4 from 7.85.0"
 
-# 3. Debian's own checker: no errors.
-lintian --fail-on error --tag-display-limit 0 "$deb" | tee "$work/lintian.txt" || fail "lintian found errors"
+# 4. Debian's own checker: no errors.
+lintian --fail-on error --tag-display-limit 0 "$jukebox" "$board" | tee "$work/lintian.txt" ||
+    fail "lintian found errors"
 
-# 4. Unpacked into a scratch root, the service and the board talk: "/P" opens the link and closes
+# 5. Unpacked into a scratch root, the service and the board talk: "/P" opens the link and closes
 #    it again, and ends with status 0.
 root=$work/root
-dpkg -x "$deb" "$root"
+dpkg -x "$jukebox" "$root"
+dpkg -x "$board" "$root"
 export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_RUNTIME_DIR=$work/run
 mkdir -p "$XDG_CONFIG_HOME/velmora2000" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
@@ -67,7 +116,7 @@ sed -nE 's/^[^ ]+ #[0-9]+ (< .*)$/\1/p' "$work/transcript.log" | diff - <(printf
     '< SEND cdj notify_playing_timecode[off]' '< CLOSE cdj' '< CLOSE cdjr') ||
     fail "the installed board's conversation differs"
 
-# 5. velmora-idle with neither a Wayland compositor nor a session bus says what it looked for.
+# 6. velmora-idle with neither a Wayland compositor nor a session bus says what it looked for.
 status=0
 env -u WAYLAND_DISPLAY DBUS_SESSION_BUS_ADDRESS=unix:path=$work/no-bus "$root/usr/bin/velmora-idle" \
     2>"$work/idle.err" || status=$?
@@ -75,5 +124,7 @@ env -u WAYLAND_DISPLAY DBUS_SESSION_BUS_ADDRESS=unix:path=$work/no-bus "$root/us
     grep -q 'org.gnome.Mutter.IdleMonitor' "$work/idle.err" ||
     fail "velmora-idle without an idle watch: status $status, $(cat "$work/idle.err")"
 
-echo "$(basename "$deb"): $(stat -c %s "$deb") bytes, installed size $(dpkg-deb --field "$deb" Installed-Size) KiB"
+for deb in "$jukebox" "$board"; do
+    echo "$(basename "$deb"): $(stat -c %s "$deb") bytes, installed size $(field "$deb" Installed-Size) KiB"
+done
 echo "package: 1 passed, 0 failed"
