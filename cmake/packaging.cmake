@@ -63,7 +63,7 @@ set(VELMORA_PACKED ${CMAKE_CURRENT_BINARY_DIR}/packed)
 configure_file(${VELMORA_PACKAGING_DIR}/changelog.Debian.in ${VELMORA_PACKED}/changelog.Debian @ONLY)
 set(VELMORA_PACKED_FILES)
 foreach(source docs/man/velmora2000.1 docs/man/velmora-jukebox.1 docs/man/velmora-idle.1
-               docs/man/velmora-web.1
+               docs/man/velmora-web.1 docs/man/velmora-metafile.1
                ${VELMORA_PACKED}/changelog.Debian)
   get_filename_component(name ${source} NAME)
   get_filename_component(source ${source} ABSOLUTE)
@@ -76,6 +76,7 @@ add_custom_target(velmora_packed_docs ALL DEPENDS ${VELMORA_PACKED_FILES})
 install(FILES ${VELMORA_PACKED}/velmora-jukebox.1.gz ${VELMORA_PACKED}/velmora-web.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT jukebox)
 install(FILES ${VELMORA_PACKED}/velmora2000.1.gz ${VELMORA_PACKED}/velmora-idle.1.gz
+              ${VELMORA_PACKED}/velmora-metafile.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT board)
 # Each package its own copyright and changelog, as Debian wants them.
 foreach(component jukebox board)

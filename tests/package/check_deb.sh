@@ -82,8 +82,8 @@ field "$jukebox" Recommends | grep -qF 'libcurl4 (>= 7.85.0)' ||
     fail "velmora-jukebox does not recommend libcurl4 from 7.85.0"
 
 # 4. Debian's own checker: no errors.
-lintian --fail-on error --tag-display-limit 0 "$jukebox" "$board" | tee "$work/lintian.txt" ||
-    fail "lintian found errors"
+lintian --fail-on error,warning --tag-display-limit 0 "$jukebox" "$board" | tee "$work/lintian.txt" ||
+    fail "lintian found errors or warnings"
 
 # 5. Unpacked into a scratch root, the service and the board talk: "/P" opens the link and closes
 #    it again, and ends with status 0.
