@@ -79,8 +79,8 @@ if [ ! -e "$root/.velmora-root-$key" ]; then
     stamp "Build root: saved as $tarball"
     mkdir -p "$cache"
     rm -f "$cache"/arm64-root-*.tar.zst
-    tar -C "$root" --exclude="./${src#/}" -I 'zstd -T2 -3' -cf "$tarball.part" . &&
-      mv "$tarball.part" "$tarball"
+    tar -C "$root" --exclude="./${src#/}" -I 'zstd -T2 -3' -cf "$tarball.$$.part" . &&
+      mv "$tarball.$$.part" "$tarball"
   fi
   touch "$root/.velmora-root-$key"
 fi
@@ -105,7 +105,9 @@ in_root /bin/sh -c "cd '$src' && DEB_HOST_ARCH=arm64 cpack --config build/arm64/
 rm -rf "$out/package/_CPack_Packages"
 for deb in "$out"/package/*.deb; do
   echo "$deb: $(stat -c %s "$deb") bytes, $(dpkg-deb -f "$deb" Architecture)"
-  dpkg-deb -f "$deb" Depends
+  echo "  Depends: $(dpkg-deb -f "$deb" Depends)"
+  # Debian's own checker, as on amd64: no errors.
+  lintian --fail-on error --tag-display-limit 0 "$deb"
 done
 stamp "Built"
 
