@@ -26,7 +26,7 @@ cache=${VELMORA_ARM64_CACHE:-/var/cache/velmora2000}
 # What the root holds: amd64 build tools (and the amd64 Qt, whose moc and CMake files a cross build
 # of Qt code uses), arm64 libraries to build against.
 packages=(
-  crossbuild-essential-arm64 cmake make pkgconf file
+  crossbuild-essential-arm64 cmake make pkgconf file ccache
   qt6-base-dev qt6-base-dev-tools libwayland-bin wayland-protocols libasio-dev
   qt6-base-dev:arm64 qt6-base-private-dev:arm64 qt6-svg-dev:arm64
   libwayland-dev:arm64 plasma-wayland-protocols:arm64 libxcb1-dev:arm64
@@ -38,19 +38,23 @@ packages=(
 key=$(printf '%s\n' "$mirror" "${packages[@]}" | sha256sum | cut -c1-12)
 tarball=$cache/arm64-root-$key.tar.zst
 
-# Runs a command in the root, with the source tree at its own path, in a mount namespace of its
-# own: nothing stays mounted when it ends, whatever way it ends.
+# Runs a command in the root, with the source tree at its own path and the compiler cache (kept
+# beside the root's tarball), in a mount namespace of its own: nothing stays mounted when it ends,
+# whatever way it ends.
+mkdir -p "$cache/ccache"
 in_root() {
   unshare --mount --propagation private -- /bin/bash -euc '
-    root=$1 src=$2
-    shift 2
-    mkdir -p "$root$src"
+    root=$1 src=$2 ccache=$3
+    shift 3
+    mkdir -p "$root$src" "$root/var/cache/ccache"
     mount --bind "$src" "$root$src"
+    mount --bind "$ccache" "$root/var/cache/ccache"
     mount -t proc proc "$root/proc"
     mount --rbind /dev "$root/dev"
     exec chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root \
-      LANG=C.UTF-8 DEBIAN_FRONTEND=noninteractive "$@"
-  ' in_root "$root" "$src" "$@"
+      LANG=C.UTF-8 DEBIAN_FRONTEND=noninteractive CCACHE_DIR=/var/cache/ccache \
+      CCACHE_MAXSIZE=2G "$@"
+  ' in_root "$root" "$src" "$cache/ccache" "$@"
 }
 
 started=$(date +%s)
@@ -88,6 +92,7 @@ fi
 stamp "Configure (preset arm64)"
 # The tests run later on this machine, under qemu-user with the root's arm64 libraries.
 in_root /bin/sh -c "cd '$src' && cmake --preset arm64 \
+  -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache \
   '-DCMAKE_CROSSCOMPILING_EMULATOR=/usr/bin/qemu-aarch64-static;-L;$root'" >"$out/configure.log" ||
   { cat "$out/configure.log"; exit 1; }
 
