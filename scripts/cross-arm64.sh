@@ -39,8 +39,8 @@ key=$(printf '%s\n' "$mirror" "${packages[@]}" | sha256sum | cut -c1-12)
 tarball=$cache/arm64-root-$key.tar.zst
 
 # Runs a command in the root, with the source tree at its own path and the compiler cache (kept
-# beside the root's tarball), in a mount namespace of its own: nothing stays mounted when it ends,
-# whatever way it ends.
+# beside the root's tarball, shared by checkouts in other folders), in a mount namespace of its
+# own: nothing stays mounted when it ends, whatever way it ends.
 mkdir -p "$cache/ccache"
 in_root() {
   unshare --mount --propagation private -- /bin/bash -euc '
@@ -53,7 +53,7 @@ in_root() {
     mount --rbind /dev "$root/dev"
     exec chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root \
       LANG=C.UTF-8 DEBIAN_FRONTEND=noninteractive CCACHE_DIR=/var/cache/ccache \
-      CCACHE_MAXSIZE=2G "$@"
+      CCACHE_BASEDIR="$src" CCACHE_MAXSIZE=2G "$@"
   ' in_root "$root" "$src" "$cache/ccache" "$@"
 }
 
