@@ -96,7 +96,7 @@ in_root /bin/sh -c "cd '$src' && cmake --preset arm64 \
   '-DCMAKE_CROSSCOMPILING_EMULATOR=/usr/bin/qemu-aarch64-static;-L;$root'" >"$out/configure.log" ||
   { cat "$out/configure.log"; exit 1; }
 
-stamp "Build: the programs and the unit tests of the core, the service, velmora-web and velmora-idle"
+stamp "Build: the programs; the unit tests of the core, the service, velmora-web, velmora-idle"
 targets=(velmora2000 velmora-jukebox velmora-web velmora-idle velmora-metafile velmora_packed_docs
   velmora_unit_tests velmora_jukebox_tests velmora_jukebox_process_tests velmora_web_tests
   velmora_idle_tests)
@@ -105,8 +105,9 @@ in_root /bin/sh -c "cd '$src' && cmake --build --preset arm64 --target ${targets
 stamp "Debian packages (build/arm64/package)"
 # dpkg-shlibdeps looks for the arm64 libraries and their symbols files.
 rm -rf "$out/package"
-in_root /bin/sh -c "cd '$src' && DEB_HOST_ARCH=arm64 cpack --config build/arm64/tree/CPackConfig.cmake \
-  -B '$out/package'" >"$out/package.log" 2>&1 || { cat "$out/package.log"; exit 1; }
+in_root /bin/sh -c "cd '$src' && DEB_HOST_ARCH=arm64 \
+  cpack --config build/arm64/tree/CPackConfig.cmake -B '$out/package'" >"$out/package.log" 2>&1 ||
+  { cat "$out/package.log"; exit 1; }
 rm -rf "$out/package/_CPack_Packages"
 for deb in "$out"/package/*.deb; do
   echo "$deb: $(stat -c %s "$deb") bytes, $(dpkg-deb -f "$deb" Architecture)"

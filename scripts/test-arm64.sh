@@ -10,14 +10,16 @@ cd "$(dirname "$0")/.."
 src=$PWD
 root=${VELMORA_ARM64_ROOT:-$src/build/arm64/root}
 tree=$src/build/arm64/tree
-[ -x "$tree/jukebox/velmora-jukebox" ] || { echo "no arm64 build: run scripts/cross-arm64.sh"; exit 1; }
+[ -x "$tree/jukebox/velmora-jukebox" ] ||
+  { echo "no arm64 build: run scripts/cross-arm64.sh"; exit 1; }
 
 scripts/deps.sh qemu-user-static
 # Programs the arm64 programs start (the service's own process test starts velmora-jukebox) run
 # through the kernel's binfmt_misc entry, as Debian's systemd-binfmt sets it up at boot; a machine
 # that booted without it gets it here.
 if [ ! -e /proc/sys/fs/binfmt_misc/qemu-aarch64 ]; then
-  [ -e /proc/sys/fs/binfmt_misc/register ] || mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc
+  [ -e /proc/sys/fs/binfmt_misc/register ] ||
+    mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc
   cat /usr/lib/binfmt.d/qemu-aarch64.conf >/proc/sys/fs/binfmt_misc/register
 fi
 # Every arm64 program, and every one it starts, finds its libraries in the build root.
