@@ -10,8 +10,9 @@
 # message; then `apt-get purge --autoremove` removes them all and the root's files must be the ones
 # it had before (apt's and dpkg's own state, logs and /tmp aside).
 #
-# The debootstrapped base is kept as a tarball (CACHE, default /var/cache/velmora) and made again
-# when a week old; the downloaded .debs are kept beside it. Environment:
+# The debootstrapped base is kept as a tarball (CACHE, default /var/cache/velmora2000, beside the
+# cross build's root) and made again when a week old; the downloaded .debs are kept beside it.
+# Environment:
 #   ROOT=folder          the scratch root (default build/arm64-root; emptied first)
 #   MIRROR=url           the Debian archive (default the one this machine's apt uses)
 #   KEEP_ROOT=1          leave the root in place at the end
@@ -26,7 +27,7 @@ debs=()
 for deb in "$@"; do debs+=("$(realpath "$deb")"); done
 
 root=$(realpath -m "${ROOT:-build/arm64-root}")
-cache=${CACHE:-/var/cache/velmora}
+cache=${CACHE:-/var/cache/velmora2000}
 base=$cache/debian-bookworm-arm64-minbase.tar.zst
 archives=$cache/debian-bookworm-arm64-archives
 logs=$root.logs
