@@ -34,9 +34,7 @@ logs=$root.logs
 mirror=${MIRROR:-$(apt_mirror)}
 [ -n "$mirror" ] || { echo "no Debian archive in this machine's apt sources; set MIRROR" >&2; exit 2; }
 
-service_pid=
 finish() {
-  [ -z "$service_pid" ] || kill "$service_pid" 2>/dev/null || true
   unmount_all
   [ "${KEEP_ROOT:-0}" = 1 ] || rm -rf --one-file-system "$root"
 }
@@ -126,6 +124,7 @@ unshare --net bash -c '
   chroot "$root" /usr/bin/env -i HOME=/tmp/velmora-home PATH=/usr/bin:/bin LANG=C.UTF-8 \
     velmora-jukebox --demo --port "$port" >"$0/service.log" 2>&1 &
   service=$!
+  trap "kill $service 2>/dev/null" EXIT
   status=0
   python3 tests/package/link_greet.py "$port" 120 || status=$?
   kill -TERM $service
