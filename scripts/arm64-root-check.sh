@@ -89,7 +89,9 @@ list_files() {
 installed() { in_root dpkg-query -W -f='${Package} ${Installed-Size}\n' | sort; }
 list_files >"$logs/files-before.txt"
 installed >"$logs/packages-before.txt"
-du_before=$(du -sxb "$root" | cut -f1)
+# The downloaded .debs are bound in from the cache, on the same file system: du would count them.
+root_bytes() { du -sxb --exclude="$root/var/cache/apt/archives" "$root" | cut -f1; }
+du_before=$(root_bytes)
 phase "apt-get update"
 
 # Each package with what it depends on, one after the other: the sizes add up to the board's.
@@ -108,7 +110,7 @@ for deb in "${debs[@]}"; do
   kib=$(awk '{ s += $2 } END { print s + 0 }' <<<"$added")
   total=$(comm -13 "$logs/packages-before.txt" "$logs/packages-$name.txt" |
     awk '{ n++; s += $2 } END { printf "%d packages, %d KiB", n, s }')
-  du_now=$(du -sxb "$root" | cut -f1)
+  du_now=$(root_bytes)
   echo "installed $name: $count packages added, Installed-Size $kib KiB;" \
     "since the fresh root: $total, du +$((du_now - du_before)) bytes" | tee -a "$logs/sizes.txt"
   previous=$logs/packages-$name.txt
