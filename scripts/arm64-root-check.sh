@@ -5,9 +5,10 @@
 #   scripts/arm64-root-check.sh DEB...
 # The packages are installed one after the other, in the order given (velmora-jukebox first, then
 # velmora2000), each with its dependencies from the mirror and without the ones it only
-# recommends; the installed size after each is printed. Then `velmora-jukebox --demo` runs in a
-# network namespace of its own and a probe greets it as a board does and waits for a "playing"
-# message; then `apt-get purge --autoremove` removes them all and the root's files must be the ones
+# recommends; the installed size after each is printed. As soon as velmora-jukebox is there,
+# `velmora-jukebox --demo --web` runs in a network namespace of its own: a probe greets it as a
+# board does and waits for a "playing" message, then asks velmora-web for the page. Last,
+# `apt-get purge --autoremove` removes them all and the root's files must be the ones
 # it had before (apt's and dpkg's own state, logs and /tmp aside).
 #
 # The debootstrapped base is kept as a tarball (CACHE, default /var/cache/velmora2000, beside the
@@ -34,6 +35,10 @@ logs=$root.logs
 mirror=${MIRROR:-$(apt_mirror)}
 [ -n "$mirror" ] || { echo "no Debian archive in this machine's apt sources; set MIRROR" >&2; exit 2; }
 
+# One run at a time on a root: a second would empty it under the first.
+mkdir -p "$(dirname "$root")"
+exec 9>"$root.lock"
+flock -n 9 || { echo "another check is using $root" >&2; exit 2; }
 finish() {
   unmount_all
   [ "${KEEP_ROOT:-0}" = 1 ] || rm -rf --one-file-system "$root"
@@ -94,16 +99,42 @@ root_bytes() { du -sxb --exclude="$root/var/cache/apt/archives" "$root" | cut -f
 du_before=$(root_bytes)
 phase "apt-get update"
 
-# Each package with what it depends on, one after the other: the sizes add up to the board's.
+# The service in a network of its own (its port cannot meet the host's), with the browser board,
+# and a probe that greets it and asks for the page. It writes its covers under HOME: a throwaway
+# one under /tmp, as a user's home is not the package's.
+greet_service() {
+  export root
+  unshare --net bash -c '
+    ip link set lo up
+    chroot "$root" /usr/bin/env -i HOME=/tmp/velmora-home PATH=/usr/bin:/bin LANG=C.UTF-8 \
+      velmora-jukebox --demo --port 47321 --web 127.0.0.1:8080 >"$0/service.log" 2>&1 &
+    service=$!
+    trap "kill $service 2>/dev/null" EXIT
+    status=0
+    python3 tests/package/link_greet.py 47321 120 8080 || status=$?
+    kill -TERM $service
+    wait $service || { echo "velmora-jukebox ended with status $? on SIGTERM"; status=1; }
+    exit $status' "$logs" || { cat "$logs/service.log"; exit 1; }
+}
+
+# Each package with what it depends on, one after the other: the sizes add up to the board's. The
+# service runs as soon as it is installed, with only what its own package brought (a headless box).
 mkdir -p "$root/tmp/velmora-debs"
 names=()
 previous=$logs/packages-before.txt
+greeted=0
 for deb in "${debs[@]}"; do
   name=$(dpkg-deb --field "$deb" Package)
   names+=("$name")
   cp "$deb" "$root/tmp/velmora-debs/"
-  apt_get install -y --no-install-recommends "/tmp/velmora-debs/$(basename "$deb")" \
-    >"$logs/install-$name.log" 2>&1 || { tail -n 30 "$logs/install-$name.log"; exit 1; }
+  # The cache's .debs are shared by every root: one apt at a time takes them (apt's own lock on
+  # them does not wait).
+  {
+    flock 8
+    apt_get install -y --no-install-recommends "/tmp/velmora-debs/$(basename "$deb")" \
+      >"$logs/install-$name.log" 2>&1
+  } 8>"$archives.lock" ||
+    { tail -n 30 "$logs/install-$name.log"; exit 1; }
   installed >"$logs/packages-$name.txt"
   added=$(comm -13 "$previous" "$logs/packages-$name.txt")
   count=$(grep -c . <<<"$added" || true)
@@ -114,25 +145,14 @@ for deb in "${debs[@]}"; do
   echo "installed $name: $count packages added, Installed-Size $kib KiB;" \
     "since the fresh root: $total, du +$((du_now - du_before)) bytes" | tee -a "$logs/sizes.txt"
   previous=$logs/packages-$name.txt
+  phase "install $name"
+  if ((!greeted)) && [ -x "$root/usr/bin/velmora-jukebox" ]; then
+    greet_service
+    greeted=1
+    phase "velmora-jukebox --demo --web greeted"
+  fi
 done
-phase "install"
-
-# The service in a network of its own (its port cannot meet the host's), a probe greeting it.
-# It writes its covers under HOME: a throwaway one under /tmp, as a user's home is not the package's.
-port=47321
-export root port
-unshare --net bash -c '
-  ip link set lo up
-  chroot "$root" /usr/bin/env -i HOME=/tmp/velmora-home PATH=/usr/bin:/bin LANG=C.UTF-8 \
-    velmora-jukebox --demo --port "$port" >"$0/service.log" 2>&1 &
-  service=$!
-  trap "kill $service 2>/dev/null" EXIT
-  status=0
-  python3 tests/package/link_greet.py "$port" 120 || status=$?
-  kill -TERM $service
-  wait $service || { echo "velmora-jukebox ended with status $? on SIGTERM"; status=1; }
-  exit $status' "$logs" || { cat "$logs/service.log"; exit 1; }
-phase "velmora-jukebox --demo greeted"
+((greeted)) || { echo "FAIL: no package installed /usr/bin/velmora-jukebox"; exit 1; }
 
 if [ -n "${WHILE_INSTALLED:-}" ]; then
   $WHILE_INSTALLED "$root"
