@@ -33,7 +33,8 @@ base=$cache/debian-bookworm-arm64-minbase.tar.zst
 archives=$cache/debian-bookworm-arm64-archives
 logs=$root.logs
 mirror=${MIRROR:-$(apt_mirror)}
-[ -n "$mirror" ] || { echo "no Debian archive in this machine's apt sources; set MIRROR" >&2; exit 2; }
+[ -n "$mirror" ] ||
+  { echo "no Debian archive in this machine's apt sources; set MIRROR" >&2; exit 2; }
 
 # One run at a time on a root: a second would empty it under the first.
 mkdir -p "$(dirname "$root")"
@@ -61,7 +62,8 @@ timings=()
 binfmt=/proc/sys/fs/binfmt_misc
 [ -e $binfmt/status ] || mount -t binfmt_misc binfmt_misc $binfmt
 [ -e $binfmt/qemu-aarch64 ] || update-binfmts --enable qemu-aarch64
-grep -qx enabled $binfmt/qemu-aarch64 || { echo "qemu-aarch64 is not enabled in binfmt_misc" >&2; exit 1; }
+grep -qx enabled $binfmt/qemu-aarch64 ||
+  { echo "qemu-aarch64 is not enabled in binfmt_misc" >&2; exit 1; }
 grep -q '^flags:.*F' $binfmt/qemu-aarch64 ||
   { echo "qemu-aarch64 is registered without the F flag: chroot cannot find it" >&2; exit 1; }
 
@@ -75,8 +77,8 @@ if [ -f "$base" ] && [ -z "$(find "$base" -mtime +6)" ]; then
 else
   debootstrap --arch=arm64 --variant=minbase bookworm "$root" "$mirror" >"$logs/debootstrap.log" ||
     { tail -n 20 "$logs/debootstrap.log"; exit 1; }
-  rm -f "$base.new"
-  tar -C "$root" --numeric-owner --zstd -cpf "$base.new" . && mv "$base.new" "$base"
+  part=$(mktemp "$base.XXXXXX")  # another root may be making one too
+  tar -C "$root" --numeric-owner --zstd -cpf "$part" . && mv "$part" "$base"
   phase "base by debootstrap (kept as $base)"
 fi
 
