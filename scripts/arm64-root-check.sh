@@ -96,8 +96,11 @@ list_files() {
 installed() { in_root dpkg-query -W -f='${Package} ${Installed-Size}\n' | sort; }
 list_files >"$logs/files-before.txt"
 installed >"$logs/packages-before.txt"
-# The downloaded .debs are bound in from the cache, on the same file system: du would count them.
-root_bytes() { du -sxb --exclude="$root/var/cache/apt/archives" "$root" | cut -f1; }
+# The downloaded .debs are bound in from the cache, on the same file system: du would count them;
+# /tmp holds the packages to install and what the service writes when it runs.
+root_bytes() {
+  du -sxb --exclude="$root/var/cache/apt/archives" --exclude="$root/tmp" "$root" | cut -f1
+}
 du_before=$(root_bytes)
 phase "apt-get update"
 
