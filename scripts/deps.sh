@@ -36,6 +36,8 @@ packages=(
   # velmora-web: Boost.Beast on Boost.Asio, Boost.JSON; its tests in real browsers through
   # WebDriver (Chromium, and WebKit: the engine of the tablets' Safari)
   libboost1.81-dev libboost-json1.81-dev chromium chromium-driver python3-selenium webkit2gtk-driver
+  # the arm64 packages installed into a fresh arm64 root (scripts/arm64-root-check.sh)
+  debootstrap qemu-user-static binfmt-support zstd
   "$@"
 )
 

@@ -12,37 +12,7 @@ root=${1:-${TMPDIR:-/tmp}/velmora-fresh-root}
 branch=${2:-$(git rev-parse --abbrev-ref HEAD)}
 logs=$root.logs
 
-# The first Debian archive in the machine's apt sources: a one-line "deb [options] URI suite ..."
-# or a deb822 stanza's "URIs:", taken where a suite is the release itself (not -updates or
-# -security).
-apt_mirror() {
-  local list sources
-  list=$(cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null || true)
-  sources=$(cat /etc/apt/sources.list.d/*.sources 2>/dev/null || true)
-  {
-    awk '$1 == "deb" {
-      i = 2
-      if ($i ~ /^\[/) { while (i < NF && $i !~ /\]$/) i++; i++ }
-      if ($(i + 1) !~ /-/) { print $i; exit }
-    }' <<<"$list"
-    awk 'BEGIN { RS = "" }
-    {
-      types = ""; uris = ""; suites = ""; enabled = "yes"
-      n = split($0, lines, "\n")
-      for (j = 1; j <= n; j++) {
-        if (lines[j] ~ /^#/ || !match(lines[j], /^[A-Za-z-]+:/)) continue
-        key = tolower(substr(lines[j], 1, RLENGTH - 1)); value = substr(lines[j], RLENGTH + 1)
-        if (key == "types") types = value
-        else if (key == "uris") uris = value
-        else if (key == "suites") suites = value
-        else if (key == "enabled") enabled = value
-      }
-      if (enabled !~ /no/ && (" " types " ") ~ / deb / && (" " suites " ") ~ / [^ -]+ /) {
-        split(uris, uri, " "); print uri[1]; exit
-      }
-    }' <<<"$sources"
-  } | head -n 1
-}
+source scripts/root-common.sh
 mirror=${MIRROR:-$(apt_mirror)}
 if [ -z "$mirror" ]; then
   echo "no Debian archive in /etc/apt/sources.list or /etc/apt/sources.list.d/; set MIRROR" >&2
@@ -53,24 +23,8 @@ mkdir -p "$logs"
 
 [ -x "$root/usr/bin/apt-get" ] || debootstrap --variant=minbase bookworm "$root" "$mirror"
 
-mounted=()
-mount_in() {  # type-or-bind, source, target inside the root
-  mkdir -p "$root$3"
-  mountpoint -q "$root$3" && return
-  if [ "$1" = bind ]; then mount --bind "$2" "$root$3"; else mount -t "$1" "$2" "$root$3"; fi
-  mounted=("$root$3" "${mounted[@]}")
-}
-cleanup() { for m in "${mounted[@]}"; do umount -l "$m" || true; done; }
-trap cleanup EXIT
-mount_in proc proc /proc
-mount_in sysfs sys /sys
-mount_in bind /dev /dev
-mount_in bind /dev/pts /dev/pts
-mount_in tmpfs tmpfs /dev/shm
-cp /etc/resolv.conf "$root/etc/resolv.conf"
-
-in_root() { chroot "$root" /usr/bin/env -i HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin \
-  LANG=C.UTF-8 "$@"; }
+trap unmount_all EXIT
+mount_system
 
 # Nothing but git, then the clone: what the README's reader starts from.
 in_root apt-get -o DPkg::Lock::Timeout=600 update -qq
