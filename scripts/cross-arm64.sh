@@ -112,8 +112,8 @@ rm -rf "$out/package/_CPack_Packages"
 for deb in "$out"/package/*.deb; do
   echo "$deb: $(stat -c %s "$deb") bytes, $(dpkg-deb -f "$deb" Architecture)"
   echo "  Depends: $(dpkg-deb -f "$deb" Depends)"
-  # Debian's own checker, as on amd64: no errors.
-  lintian --fail-on error --tag-display-limit 0 "$deb"
+  # Debian's own checker, as on amd64: neither errors nor warnings.
+  lintian --fail-on error,warning --tag-display-limit 0 "$deb"
 done
 stamp "Built"
 
