@@ -47,6 +47,8 @@ install(FILES ${VELMORA_PACKAGING_DIR}/system/velmora-jukebox.default
 # A system unit, disabled until the administrator enables it: the board on the box's own screen.
 install(FILES ${VELMORA_PACKAGING_DIR}/velmora-kiosk.service
         DESTINATION lib/systemd/system COMPONENT board)
+install(FILES ${VELMORA_PACKAGING_DIR}/kiosk/velmora-kiosk.sysusers
+        DESTINATION lib/sysusers.d RENAME velmora-kiosk.conf COMPONENT board)
 install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/docs/linux.md ${CMAKE_CURRENT_SOURCE_DIR}/docs/kiosk.md
         DESTINATION ${VELMORA_DOC_BOARD} COMPONENT board)
 install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/docs/web.md
@@ -148,4 +150,5 @@ set(CPACK_DEBIAN_BOARD_PACKAGE_DEPENDS "velmora-jukebox (= ${velmora_full_versio
 set(CPACK_DEBIAN_BOARD_PACKAGE_RECOMMENDS "qt6-wayland, fonts-noto-cjk")
 # cage runs the board as a kiosk (velmora-kiosk.service), which few desktops want.
 set(CPACK_DEBIAN_BOARD_PACKAGE_SUGGESTS "xscreensaver, cage")
+set(CPACK_DEBIAN_BOARD_PACKAGE_CONTROL_EXTRA ${VELMORA_PACKAGING_DIR}/kiosk/postinst)
 include(CPack)

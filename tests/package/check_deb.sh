@@ -46,15 +46,19 @@ holds "$board" /usr/bin/velmora2000 /usr/bin/velmora-idle /usr/bin/velmora-metaf
     /usr/lib/systemd/user/velmora-idle.service /usr/share/doc/velmora2000/copyright \
     /usr/share/doc/velmora2000/changelog.Debian.gz /usr/share/doc/velmora2000/linux.md \
     /usr/share/doc/velmora2000/screenshots/xscreensaver-1024x768.png \
-    /usr/lib/systemd/system/velmora-kiosk.service /usr/share/doc/velmora2000/kiosk.md
+    /usr/lib/systemd/system/velmora-kiosk.service /usr/lib/sysusers.d/velmora-kiosk.conf \
+    /usr/share/doc/velmora2000/kiosk.md
 shared=$(comm -12 <(echo "$jukebox_files" | sort) <(sed -n '/[^/]$/p' "$work/contents" | sort))
 [ -z "$shared" ] || fail "both packages hold $shared"
 
-# 2. The options file is a conffile, and nothing enables the system unit.
+# 2. The options file is a conffile, and nothing enables the system units.
 dpkg-deb --ctrl-tarfile "$jukebox" | tar -xO ./conffiles | grep -qx /etc/default/velmora-jukebox ||
     fail "/etc/default/velmora-jukebox is not a conffile"
-! dpkg-deb --ctrl-tarfile "$jukebox" | tar -xO ./postinst | grep -v '^ *#' | grep -qE 'systemctl|deb-systemd|invoke-rc.d' ||
-    fail "the postinst enables or starts the system unit"
+for deb in "$jukebox" "$board"; do
+    ! dpkg-deb --ctrl-tarfile "$deb" | tar -xO ./postinst | grep -v '^ *#' |
+        grep -qE 'systemctl|deb-systemd|invoke-rc.d' ||
+        fail "$(basename "$deb")'s postinst enables or starts its system unit"
+done
 
 # 3. Dependencies found by dpkg-shlibdeps, per package, plus what no library names. The service's
 #    package runs on a box with no display: no Qt, X11 or Wayland library.
