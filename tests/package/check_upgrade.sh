@@ -20,11 +20,14 @@ for package in velmora2000 velmora-jukebox; do
     esac
 done
 apt() { apt-get -o DPkg::Lock::Timeout=600 -y -q "$@"; }
-# The system unit's user stays after a purge, as Debian leaves them: this check's own goes.
-had_user=$(getent passwd velmora-jukebox || true)
+# The system units' users stay after a purge, as Debian leaves them: this check's own go.
+users="velmora-jukebox velmora-kiosk"
+had_users=$(for user in $users; do getent passwd "$user" || true; done)
 cleanup() {
     apt purge velmora2000 velmora-jukebox >/dev/null 2>&1 || true
-    [ -n "$had_user" ] || ! getent passwd velmora-jukebox >/dev/null || userdel velmora-jukebox
+    for user in $users; do
+        echo "$had_users" | grep -q "^$user:" || ! getent passwd "$user" >/dev/null || userdel "$user"
+    done
 }
 trap cleanup EXIT
 
