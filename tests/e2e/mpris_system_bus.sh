@@ -73,7 +73,12 @@ CONF
 shairport-sync -c "$work/shairport-sync.conf" -o dummy -u -v >"$work/shairport-sync.log" 2>&1 &
 pids+=($!)
 airplay=org.mpris.MediaPlayer2.ShairportSync
-until_true 30 busctl --system status "$airplay" || fail "shairport-sync is not on the system bus"
+# Asked of the bus itself: "busctl status" also reads the owner's process, which a chroot may hide.
+owned() {
+  [ "$(busctl --system call org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus \
+    NameHasOwner s "$1" 2>/dev/null)" = "b true" ]
+}
+until_true 30 owned "$airplay" || fail "shairport-sync is not on the system bus"
 [ "$(busctl --system get-property "$airplay" /org/mpris/MediaPlayer2 \
     org.mpris.MediaPlayer2.Player PlaybackStatus)" = 's "Stopped"' ] ||
     fail "shairport-sync with no sender is not Stopped"
