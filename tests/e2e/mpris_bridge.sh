@@ -27,10 +27,7 @@ music=$work/music
 mpd_make_music "$music"
 
 # The service first: the players are found as they come.
-"$jukebox" --mpris --port "$port" --cover-dir "$work/covers" --transcript "$log" \
-    >"$work/jukebox.log" 2>&1 &
-pids+=($!)
-jukebox_pid=$!
+start_jukebox --mpris
 printf '[Service]\nHost=127.0.0.1\nPort=%s\n' "$port" >"$XDG_CONFIG_HOME/velmora2000/Slinkx.ini"
 "$board" /S >"$work/board.log" 2>&1 &
 pids+=($!)

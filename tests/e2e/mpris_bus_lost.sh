@@ -23,10 +23,7 @@ bus_start() {
 bus_start
 port=$(free_port)
 log=$work/bridge.log
-"$jukebox" --mpris --port "$port" --cover-dir "$work/covers" --transcript "$log" \
-    >"$work/jukebox.log" 2>&1 &
-pids+=($!)
-jukebox_pid=$!
+start_jukebox --mpris
 until_true 30 grep -q listening "$work/jukebox.log" || fail "the service did not start"
 python3 "$here/link_board.py" "$port" >"$work/board.log" 2>&1 &
 pids+=($!)

@@ -31,4 +31,11 @@ pass() { passed=$((passed + 1)); echo "PASS $*"; }
 free_port() {
     python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
 }
+# The service under test, with its options (--mpris [PLAYER] ...), on $port, transcript in $log.
+start_jukebox() {
+    "$jukebox" "$@" --port "$port" --cover-dir "$work/covers" --transcript "$log" \
+        >"$work/jukebox.log" 2>&1 &
+    pids+=($!)
+    jukebox_pid=$!
+}
 mpv_plugin() { dpkg -L mpv-mpris | grep -m 1 '/mpris\.so$'; }

@@ -85,10 +85,7 @@ until_true 30 owned "$airplay" || fail "shairport-sync is not on the system bus"
 
 port=$(free_port)
 log=$work/bridge.log
-"$jukebox" --mpris --port "$port" --cover-dir "$work/covers" --transcript "$log" \
-    >"$work/jukebox.log" 2>&1 &
-pids+=($!)
-jukebox_pid=$!
+start_jukebox --mpris
 until_true 30 grep -q listening "$work/jukebox.log" || fail "the service did not start"
 grep -q "following the players on the system bus$" "$work/jukebox.log" ||
     fail "the service does not say it follows the system bus only"

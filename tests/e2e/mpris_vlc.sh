@@ -61,9 +61,7 @@ XSPF
 
 port=$(free_port)
 log=$work/bridge.log
-"$jukebox" --mpris vlc --port "$port" --cover-dir "$work/covers" --transcript "$log" \
-    >"$work/jukebox.log" 2>&1 &
-pids+=($!)
+start_jukebox --mpris vlc
 until grep -q listening "$work/jukebox.log"; do
     [ $SECONDS -lt 20 ] || fail "the service did not start"
     sleep 0.1
